@@ -1,0 +1,40 @@
+#include "Paths.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace mallow {
+
+std::string FileNameOfPath(std::string_view path)
+{
+    const auto at = path.find_last_of("\\/");
+    if (at == std::string_view::npos)
+        return "-1";
+    return std::string(path.substr(at + 1));
+}
+
+std::string FolderOfPath(std::string_view path)
+{
+    const auto at = path.find_last_of("\\/");
+    if (at == std::string_view::npos)
+        return "-1";
+    return std::string(path.substr(0, at + 1));
+}
+
+std::string NativePath(std::string_view path)
+{
+    std::string result(path);
+    std::replace(result.begin(), result.end(), '\\', '/');
+    return result;
+}
+
+std::string ProgramFolder()
+{
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return std::filesystem::current_path().string();
+    return exe.parent_path().string();
+}
+
+} // namespace mallow

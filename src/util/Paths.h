@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace mallow {
+
+/// The text after the last separator ("\\" or "/") of a path, or "-1" when it holds none.
+std::string FileNameOfPath(std::string_view path);
+/// The text up to and including the last separator of a path, or "-1" when it holds none.
+std::string FolderOfPath(std::string_view path);
+
+/// The path with every "\" turned into "/", the form the operating system opens. Both
+/// separators name the same path everywhere in the program.
+std::string NativePath(std::string_view path);
+
+/// The folder that holds the running executable, without a trailing separator.
+std::string ProgramFolder();
+
+} // namespace mallow
