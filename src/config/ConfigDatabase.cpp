@@ -1,0 +1,69 @@
+#include "ConfigDatabase.h"
+
+namespace mallow {
+
+using engine::Recordset;
+
+ConfigDatabase::~ConfigDatabase()
+{
+    try {
+        Close();
+    } catch (...) {
+        // Closing at destruction is best effort: the handles are released either way.
+    }
+}
+
+std::string ConfigDatabase::DatabasePath(const std::string& programFolder)
+{
+    return programFolder + "\\Compact20.mdb";
+}
+
+std::string ConfigDatabase::ConnectionStringFor(const std::string& databasePath)
+{
+    return std::string("Provider=Microsoft.Jet.OLEDB.4.0;") +
+           "Persist Security Info=False;Data Source=" + databasePath;
+}
+
+std::unique_ptr<Recordset> ConfigDatabase::OpenKeyset(engine::Connection& connection,
+                                                      const std::string& source, int options)
+{
+    auto rs = std::make_unique<Recordset>();
+    rs->cursorType = engine::CursorType::Keyset;
+    rs->lockType = engine::LockType::Optimistic;
+    rs->Open(source, connection, options);
+    return rs;
+}
+
+void ConfigDatabase::Open(const std::string& programFolder)
+{
+    ConnectionString = ConnectionStringFor(DatabasePath(programFolder));
+    ConfigConnection = std::make_unique<engine::Connection>();
+    ConfigConnection->Open(ConnectionString, "", "");
+    AppsRecordset = OpenKeyset(*ConfigConnection, "Select * from Apps ORDER BY Apps.App;",
+                               engine::adCmdText);
+    ScheduleRecordset = OpenKeyset(*ConfigConnection, "Schedule", engine::adCmdTable);
+    LogRecordset = OpenKeyset(*ConfigConnection, "Log", engine::adCmdTable);
+    LogBackupRecordset = OpenKeyset(*ConfigConnection, "LogBackUp", engine::adCmdTable);
+}
+
+void ConfigDatabase::Close()
+{
+    for (auto* rs : {&AppsRecordset, &ScheduleRecordset, &LogRecordset, &LogBackupRecordset}) {
+        if (*rs && (*rs)->IsOpen())
+            (*rs)->Close();
+    }
+    if (ConfigConnection && ConfigConnection->IsOpen())
+        ConfigConnection->Close();
+    AppsRecordset.reset();
+    ScheduleRecordset.reset();
+    LogRecordset.reset();
+    LogBackupRecordset.reset();
+    ConfigConnection.reset();
+}
+
+void ConfigDatabase::ReplaceLogRecordset()
+{
+    LogRecordset = OpenKeyset(*ConfigConnection, "Log", engine::adCmdTable);
+}
+
+} // namespace mallow

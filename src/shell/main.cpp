@@ -1,0 +1,19 @@
+#include "shell/QtPrompter.h"
+#include "shell/frmMain.h"
+#include "util/Clock.h"
+#include "util/Paths.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Mallow"));
+
+    mallow::SystemClock clock;
+    mallow::QtPrompter prompter;
+    mallow::frmMain window({&prompter, &clock, mallow::ProgramFolder()});
+    prompter.SetOwner(&window);
+    window.Start();
+    return QApplication::exec();
+}

@@ -1,0 +1,343 @@
+#include "fixtures/ConfigFixture.h"
+#include "fixtures/TestPrompter.h"
+#include "shell/frmMain.h"
+#include "util/Dates.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <memory>
+#include <sys/stat.h>
+
+using namespace mallow;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Tuesday, 8 December 2026, 10:30:00.
+const double FixedNow = dates::ToAutomationDate({2026, 12, 8, 10, 30, 0});
+
+std::string ListingOf(const std::string& folder)
+{
+    std::string names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names += entry.path().filename().string() + "|" +
+                 std::to_string(fs::file_size(entry.path())) + ";";
+    return names;
+}
+
+struct Started
+{
+    test::TestPrompter prompter;
+    FixedClock clock{FixedNow};
+    std::unique_ptr<frmMain> form;
+
+    explicit Started(const std::string& programFolder)
+    {
+        form = std::make_unique<frmMain>(ShellServices{&prompter, &clock, programFolder});
+        form->Start();
+    }
+    template <typename W> W* Find(const char* name) const
+    {
+        return form->findChild<W*>(QLatin1String(name));
+    }
+};
+
+} // namespace
+
+class frmMainTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void StartsWithFullDatabase()
+    {
+        test::ConfigFixture config;
+        config.AddApp("\\\\srv\\data\\zeta.mdb");
+        const long alpha = config.AddApp("\\\\srv\\data\\alpha.mdb", "pw", "C:\\sys.mdw", "ann",
+                                          "secret", 1);
+        config.AddApp("/srv/data/Ünïcode 'quoted' 100%.mdb");
+        config.Sql("UPDATE Schedule SET Monday='2:00 AM', Sunday='14:00', Backup='/backups', "
+                   "Enabled=1, BUEnabled=1, BUDays=14, SendDisconnectMsg=1, "
+                   "DelayBeforeDisconnect=30, DisconnectMessage='Bye', RunAtStartup=1");
+        Started s(config.ProgramFolder());
+
+        QVERIFY(s.prompter.shown.empty());
+        QCOMPARE(s.form->windowTitle(), QStringLiteral("Mallow V 2.1"));
+        QVERIFY(s.form->isVisible());
+
+        auto* tabs = s.Find<QTabWidget>("SSTab1");
+        QCOMPARE(tabs->count(), 4);
+        QCOMPARE(tabs->tabText(0), QStringLiteral("Applications"));
+        QCOMPARE(tabs->tabText(1), QStringLiteral("Schedule"));
+        QCOMPARE(tabs->tabText(2), QStringLiteral("Results"));
+        QCOMPARE(tabs->tabText(3), QStringLiteral("Multi-User"));
+        QCOMPARE(tabs->currentIndex(), 0);
+
+        // Ordered by path; item data is the App ID; the first line is chosen.
+        auto* list = s.Find<QListWidget>("lstApplications");
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(list->item(0)->text(), QStringLiteral("/srv/data/Ünïcode 'quoted' 100%.mdb"));
+        QCOMPARE(list->item(1)->text(), QStringLiteral("\\\\srv\\data\\alpha.mdb"));
+        QCOMPARE(list->item(1)->data(Qt::UserRole).toLongLong(), qlonglong(alpha));
+        QCOMPARE(list->currentRow(), 0);
+        QCOMPARE(s.Find<QListWidget>("lstMUAvailDBs")->count(), 3);
+
+        auto* combo = s.Find<QComboBox>("cboApps");
+        QCOMPARE(combo->count(), 4);
+        QCOMPARE(combo->itemText(0), QStringLiteral("All (Show All)"));
+        QCOMPARE(combo->itemData(0).toLongLong(), 0);
+        QCOMPARE(combo->itemData(2).toLongLong(), qlonglong(alpha));
+        QCOMPARE(combo->currentText(), QStringLiteral("All (Show All)"));
+
+        QCOMPARE(s.Find<QLineEdit>("Monday")->text(), QStringLiteral("2:00 AM"));
+        QCOMPARE(s.Find<QLineEdit>("Sunday")->text(), QStringLiteral("14:00"));
+        QCOMPARE(s.Find<QLineEdit>("Tuesday")->text(), QString());
+        QCOMPARE(s.Find<QLineEdit>("txtBack")->text(), QStringLiteral("/backups"));
+        QCOMPARE(s.Find<QLineEdit>("txtBUDays")->text(), QStringLiteral("14"));
+        QCOMPARE(s.Find<QLineEdit>("txtDelayBeforDisconnect")->text(), QStringLiteral("30"));
+        QCOMPARE(s.Find<QLineEdit>("txtDisconnectMessage")->text(), QStringLiteral("Bye"));
+        QVERIFY(s.Find<QCheckBox>("chkEnabled")->isChecked());
+        QVERIFY(s.Find<QCheckBox>("chkBack")->isChecked());
+        QVERIFY(s.Find<QCheckBox>("chkSendDisconnectMsg")->isChecked());
+        QVERIFY(s.form->mnuRunStartup->isChecked());
+        QVERIFY(!s.form->mnuMinimizeStartup->isChecked());
+
+        QCOMPARE(s.Find<QPushButton>("cmdBackup")->toolTip(),
+                 QStringLiteral("Back up the selected database to /backups"));
+        QCOMPARE(s.Find<QLineEdit>("txtBeginningDate")->text(), QStringLiteral("12/8/2026"));
+        QCOMPARE(s.Find<QLineEdit>("txtEndingDate")->text(), QStringLiteral("12/8/2026"));
+
+        QCOMPARE(s.form->StatusPanel(1), std::string("Waiting..."));
+        QCOMPARE(s.form->StatusPanel(4), std::string("Tuesday"));
+        QCOMPARE(s.form->StatusPanel(5), std::string("10:30 AM"));
+        QCOMPARE(s.form->Timer1->interval(), 60000);
+        QVERIFY(s.form->Timer1->isActive());
+
+        auto* users = s.Find<QTreeWidget>("ListView1");
+        QCOMPARE(users->columnCount(), 3);
+        QCOMPARE(users->headerItem()->text(0), QStringLiteral("NT User ID"));
+        QCOMPARE(users->headerItem()->text(1), QStringLiteral("Computer Name"));
+        QCOMPARE(users->headerItem()->text(2), QStringLiteral("Access User ID"));
+        QCOMPARE(users->topLevelItemCount(), 0);
+        QVERIFY(!s.form->windowIcon().isNull());
+    }
+
+    void ControlsCarryTheirCaptionsAndTips()
+    {
+        test::ConfigFixture config;
+        Started s(config.ProgramFolder());
+        const struct
+        {
+            const char* name;
+            const char* caption;
+            const char* tip;
+        } buttons[] = {
+            {"cmdAdd", "Add", "Add a new database"},
+            {"cmdRemove", "Remove", "Remove selected database"},
+            {"cmdCompactCurrent", "Compact", "Compact selected database"},
+            {"cmdOpen", "Open", "Open the selected database."},
+            {"cmdFind", "Find", ""},
+            {"cmdSaveDatabaseInfo", "Save Database Information", "Save the database info."},
+            {"cmdBrowseSystemFile", "Browse",
+             "Browze to the system file for the selected database."},
+            {"cmdBrowseBackUpLoc", "Browse", "Browze to a folder to back up to."},
+            {"cmdSaveSchedule", "Save Schedule/Options", "Save the Schedule and Options"},
+            {"cmdRunNow", "Run Now", "Run entire process now."},
+            {"cmdRefresh", "Refresh", ""},
+            {"cmdPrint", "Print Results", "Print the results to the default printer."},
+            {"cmdRemoveOldData", "Remove", ""},
+            {"cmdSendMsg", "Send Message", ""},
+            {"cmdCloseFile", "Disconnect", ""},
+            {"cmdFindMU", "Find", ""},
+        };
+        for (const auto& b : buttons) {
+            auto* button = s.Find<QPushButton>(b.name);
+            QVERIFY2(button, b.name);
+            QCOMPARE(button->text(), QString::fromUtf8(b.caption));
+            QCOMPARE(button->toolTip(), QString::fromUtf8(b.tip));
+        }
+        auto* remind = s.Find<QLabel>("lblRemindStop");
+        QCOMPARE(remind->text(), QStringLiteral("Cts-s will stop the process."));
+        QVERIFY(remind->isHidden());
+        QCOMPARE(s.Find<QTabWidget>("SSTab2")->tabText(0), QStringLiteral("View"));
+        QCOMPARE(s.Find<QTabWidget>("SSTab2")->tabText(1), QStringLiteral("Criteria"));
+        QCOMPARE(s.Find<QTabWidget>("SSTab2")->tabText(2), QStringLiteral("Actions"));
+        QCOMPARE(s.form->mnuTray->title(), QStringLiteral("Popup"));
+        QVERIFY(s.form->mnuRunStartup->isCheckable());
+    }
+
+    void EmptyListAndNullScheduleColumns()
+    {
+        test::ConfigFixture config;
+        config.Sql("UPDATE Schedule SET Monday=NULL, Tuesday=NULL, Wednesday=NULL, "
+                   "Thursday=NULL, Friday=NULL, Saturday=NULL, Sunday=NULL, Backup=NULL, "
+                   "Enabled=NULL, BUEnabled=NULL, BUDays=NULL, SendDisconnectMsg=NULL, "
+                   "DelayBeforeDisconnect=NULL, DisconnectMessage=NULL, RunAtStartup=2, "
+                   "MinimizeAtStartup=NULL");
+        Started s(config.ProgramFolder());
+
+        QVERIFY(s.prompter.shown.empty());
+        auto* list = s.Find<QListWidget>("lstApplications");
+        QCOMPARE(list->count(), 0);
+        QCOMPARE(list->currentRow(), -1);
+        QCOMPARE(s.Find<QComboBox>("cboApps")->count(), 1);
+        QCOMPARE(s.Find<QLineEdit>("txtBUDays")->text(), QStringLiteral("1"));
+        for (const char* box : {"Monday", "Friday", "txtBack", "txtDelayBeforDisconnect",
+                                "txtDisconnectMessage"})
+            QCOMPARE(s.Find<QLineEdit>(box)->text(), QString());
+        for (const char* check : {"chkEnabled", "chkBack", "chkSendDisconnectMsg"})
+            QVERIFY(!s.Find<QCheckBox>(check)->isChecked());
+        QVERIFY(!s.form->mnuRunStartup->isChecked());
+        QVERIFY(!s.form->mnuMinimizeStartup->isChecked());
+        QVERIFY(s.form->isVisible());
+    }
+
+    void MinimizeAtStartupNeverLosesTheWindow()
+    {
+        // Without a tray to come back from, the window must stay reachable.
+        test::ConfigFixture config;
+        config.Sql("UPDATE Schedule SET MinimizeAtStartup=1");
+        Started s(config.ProgramFolder());
+        QVERIFY(s.form->mnuMinimizeStartup->isChecked());
+        QVERIFY(!s.form->StartsHidden());
+        QVERIFY(s.form->isVisible());
+    }
+
+    void MissingDatabaseIsReportedAndWindowStillShows()
+    {
+        test::TempFolder folder;
+        Started s(folder.Path());
+        QCOMPARE(s.prompter.shown.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(s.prompter.Last()),
+                 QStringLiteral("An error has occured in module 'Form_Load'.\r\n"
+                                "Could not find file '") +
+                     QString::fromStdString(folder.Path()) + QStringLiteral("/Compact20.mdb'."));
+        QVERIFY(s.form->isVisible());
+        QVERIFY(s.form->windowTitle() != QStringLiteral("Mallow V 2.1"));
+        QCOMPARE(s.form->StatusPanel(1), std::string("Status"));
+        QCOMPARE(s.Find<QListWidget>("lstApplications")->count(), 0);
+        QVERIFY(!s.form->Timer1->isActive());
+        QVERIFY(fs::is_empty(folder.Path()));
+    }
+
+    void BadConfigurationDatabasesAreReportedAndLeftAlone_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("not a database") << "garbage";
+        QTest::newRow("truncated") << "truncate";
+        QTest::newRow("no Schedule table") << "drop table";
+        QTest::newRow("no Apps column") << "drop column";
+        QTest::newRow("empty file") << "empty";
+    }
+    void BadConfigurationDatabasesAreReportedAndLeftAlone()
+    {
+        QFETCH(QString, damage);
+        test::ConfigFixture config;
+        config.AddApp("/data/a.mdb");
+        if (damage == "garbage")
+            test::WriteFile(config.DatabasePath(), std::string(8192, 'x'));
+        else if (damage == "truncate")
+            fs::resize_file(config.DatabasePath(), 1500);
+        else if (damage == "drop table")
+            config.Sql("DROP TABLE Schedule");
+        else if (damage == "drop column")
+            config.Sql("ALTER TABLE Apps RENAME TO Old; CREATE TABLE Apps (\"App ID\" INTEGER "
+                       "PRIMARY KEY, Password TEXT); DROP TABLE Old");
+        else
+            test::WriteFile(config.DatabasePath(), "");
+        const std::string before = test::ReadFile(config.DatabasePath());
+        const std::string listing = ListingOf(config.ProgramFolder());
+
+        Started s(config.ProgramFolder());
+        QCOMPARE(s.prompter.shown.size(), size_t(1));
+        QVERIFY2(s.prompter.Last().rfind("An error has occured in module 'Form_Load'.\r\n", 0) == 0,
+                 s.prompter.Last().c_str());
+        QVERIFY(s.prompter.Last().size() > 48);
+        QVERIFY(s.form->isVisible());
+        s.form->close();
+        QCOMPARE(test::ReadFile(config.DatabasePath()) == before, true);
+        QCOMPARE(ListingOf(config.ProgramFolder()), listing);
+    }
+
+    void ReadOnlyFolderIsReportedWithNothingWritten()
+    {
+        if (geteuid() == 0)
+            QSKIP("root writes into read-only folders");
+        test::ConfigFixture config;
+        const std::string before = test::ReadFile(config.DatabasePath());
+        chmod(config.ProgramFolder().c_str(), 0555);
+        Started s(config.ProgramFolder());
+        chmod(config.ProgramFolder().c_str(), 0755);
+        QVERIFY(s.prompter.Last().rfind("An error has occured in module 'Form_Load'.", 0) == 0);
+        QVERIFY(test::ReadFile(config.DatabasePath()) == before);
+    }
+
+    void ShutdownReleasesTheDatabase()
+    {
+        test::ConfigFixture config;
+        Started s(config.ProgramFolder());
+        QVERIFY(s.form->Config.IsOpen());
+        QVERIFY(fs::exists(config.folder.File("Compact20.ldb")));
+        s.form->mnuExit->trigger();
+        QVERIFY(!s.form->isVisible());
+        QVERIFY(!s.form->Config.IsOpen());
+        QVERIFY(!s.form->Config.AppsRecordset);
+        QVERIFY(!fs::exists(config.folder.File("Compact20.ldb")));
+        QVERIFY(s.prompter.shown.empty());
+    }
+
+    void CtrlSStopsAPassWhereverTheFocusIs()
+    {
+        test::ConfigFixture config;
+        Started s(config.ProgramFolder());
+        auto* box = s.Find<QLineEdit>("txtMDW");
+        box->setFocus();
+        s.form->activateWindow();
+
+        s.form->ContinueRun = true;
+        QTest::keyClick(box, Qt::Key_S);
+        QVERIFY(s.form->ContinueRun);
+        QTest::keyClick(box, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(!s.form->ContinueRun);
+
+        s.form->ContinueRun = true;
+        QTest::keyClick(s.form.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(!s.form->ContinueRun);
+        QVERIFY(s.prompter.shown.empty());
+    }
+
+    void StatusPanelsAndCurrentApplicationText()
+    {
+        test::ConfigFixture config;
+        Started s(config.ProgramFolder());
+        s.form->SetStatusPanel(1, "Compacting ...");
+        s.form->SetStatusPanel(2, "x");
+        s.form->SetStatusPanel(3, "1 of 1");
+        s.form->ResetStatusPanels();
+        QCOMPARE(s.form->StatusPanel(1), std::string("Waiting..."));
+        QCOMPARE(s.form->StatusPanel(2), std::string());
+        QCOMPARE(s.form->StatusPanel(3), std::string());
+        QCOMPARE(s.form->StatusPanel(4), std::string("Tuesday"));
+
+        QCOMPARE(frmMain::CurrentApplicationText("\\\\srv\\share\\folder\\app.mdb"),
+                 std::string("\\\\srv\\share\\fol...\\app.mdb"));
+        QCOMPARE(frmMain::CurrentApplicationText("/srv/share/folder/app.mdb"),
+                 std::string("/srv/share/fold.../app.mdb"));
+        // Fifteen characters, not fifteen bytes.
+        QCOMPARE(frmMain::CurrentApplicationText("/ééééééééééééééé/x.mdb"),
+                 std::string("/éééééééééééééé.../x.mdb"));
+    }
+};
+
+QTEST_MAIN(frmMainTest)
+#include "frmMainTest.moc"
