@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "config/ApplicationList.h"
 #include "util/Dates.h"
 #include "util/Handler.h"
 #include "util/Paths.h"
@@ -37,6 +38,8 @@ namespace mallow {
 namespace {
 
 const char* const WindowTitle = "Mallow V 2.1";
+const char* const AccessFilter = "Access Databases (*.MDB)|*.mdb";
+const char* const DriveRoot = "C:\\";
 const char* const WeekdayColumns[7] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
                                        "Friday", "Saturday", "Sunday"};
 constexpr int ItemDataRole = Qt::UserRole;
@@ -105,6 +108,7 @@ frmMain::frmMain(ShellServices services, QWidget* parent)
     BuildStatusBar();
 
     Timer1 = Named(new QTimer(this), "Timer1");
+    ConnectHandlers();
 
     // The window sees every key before its controls do, so Ctrl+S works wherever the focus is.
     qApp->installEventFilter(this);
@@ -553,6 +557,19 @@ void frmMain::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (cboApps && watched == cboApps) {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            Form_KeyDown(key->key(), key->modifiers());
+            if (cboApps_KeyDown(key->key()))
+                return true;
+            const QString text = key->text();
+            cboApps_KeyPress(text.isEmpty() ? 0 : text.at(0).unicode());
+            return false;
+        }
+        if (event->type() == QEvent::FocusOut)
+            cboApps_LostFocus();
+    }
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
         const auto* key = static_cast<QKeyEvent*>(event);
@@ -582,6 +599,285 @@ void frmMain::Form_Unload()
         Timer1->stop();
         Config.Close();
     });
+}
+
+void frmMain::ConnectHandlers()
+{
+    connect(cmdAdd, &QPushButton::clicked, this, &frmMain::cmdAdd_Click);
+    connect(cmdRemove, &QPushButton::clicked, this, &frmMain::cmdRemove_Click);
+    connect(cmdSaveDatabaseInfo, &QPushButton::clicked, this, &frmMain::cmdSaveDatabaseInfo_Click);
+    connect(cmdBrowseSystemFile, &QPushButton::clicked, this, &frmMain::cmdBrowseSystemFile_Click);
+    connect(cmdBrowseBackUpLoc, &QPushButton::clicked, this, &frmMain::cmdBrowseBackUpLoc_Click);
+    connect(cmdSaveSchedule, &QPushButton::clicked, this, &frmMain::cmdSaveSchedule_Click);
+    connect(mnuImport, &QAction::triggered, this, &frmMain::mnuImport_Click);
+    // A line becomes the chosen one by mouse, by keyboard or from code; emptying the list
+    // chooses none and is no click.
+    connect(lstApplications, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            lstApplications_Click();
+    });
+    connect(cboApps->lineEdit(), &QLineEdit::textEdited, this, &frmMain::cboApps_Change);
+    // The combo box receives the keys and focus changes and hands keys on to its edit line.
+    cboApps->installEventFilter(this);
+}
+
+long frmMain::ChosenAppId() const
+{
+    QListWidgetItem* item = lstApplications->currentItem();
+    if (!item || lstApplications->currentRow() < 0)
+        RaiseRuntimeError(err::InvalidPropertyArrayIndex, "lstApplications");
+    return static_cast<long>(item->data(ItemDataRole).toLongLong());
+}
+
+void frmMain::RefillLists()
+{
+    lstApplications->clear();
+    lstMUAvailDBs->clear();
+    FillList();
+}
+
+void frmMain::FindFirst(long appId)
+{
+    RunHandler(*services.prompter, "FindFirst", [&] {
+        engine::Recordset apps = Config.AppsRecordset->Clone();
+        apps.MoveFirst();
+        apps.Find("[App ID] = " + std::to_string(appId));
+        txtPassword->setText(Q(apps.Field("Password").ToText()));
+        txtMDW->setText(Q(apps.Field("MDW").ToText()));
+        txtUserName->setText(Q(apps.Field("UserName").ToText()));
+        txtUserPassword->setText(Q(apps.Field("UserPassword").ToText()));
+        chkDisconnect->setCheckState(CheckStateOf(apps.Field("LogUsersOff")));
+        SetStatusPanel(2, CurrentApplicationText(apps.Field("App").ToText()));
+    });
+}
+
+void frmMain::lstApplications_Click()
+{
+    RunHandler(*services.prompter, "lstApplications_Click", [this] { FindFirst(ChosenAppId()); });
+}
+
+void frmMain::cmdAdd_Click()
+{
+    RunHandler(*services.prompter, "cmdAdd_Click", [this] {
+        OpenFileRequest request;
+        request.title = "Add a new database";
+        request.filter = AccessFilter;
+        request.multiSelect = true;
+        const std::string chosen = ShowOpenDialog(*services.dialogs, request);
+        if (chosen.empty())
+            return;
+        const int count = CountFilesInList(chosen);
+        long lastId = 0;
+        for (int k = 1; k <= count; ++k) {
+            Config.AppsRecordset->AddNew();
+            Config.AppsRecordset->SetField("App", GetFileFromList(chosen, k));
+            lastId = static_cast<long>(Config.AppsRecordset->Field("App ID").ToLong());
+            Config.AppsRecordset->Update();
+        }
+        Config.AppsRecordset->Requery();
+        RefillLists();
+        FindFirst(lastId);
+        services.prompter->MsgBox(
+            "If needed, add security info and click the 'Save Database Information' button.");
+    });
+}
+
+void frmMain::cmdRemove_Click()
+{
+    RunHandler(
+        *services.prompter, "cmdRemove_Click",
+        [this] {
+            if (lstApplications->currentRow() < 0) {
+                services.prompter->MsgBox("Please select an application.");
+                return;
+            }
+            const std::string line = lstApplications->currentItem()->text().toStdString();
+            if (!services.prompter->Confirm(
+                    "Are you sure you want to remove " + line + " from the list ?",
+                    "Remove Application"))
+                return;
+            engine::Recordset apps = Config.AppsRecordset->Clone();
+            apps.MoveFirst();
+            apps.Find("[App ID] = " + std::to_string(ChosenAppId()));
+            apps.Delete();
+            RefillLists();
+        },
+        SelectApplicationFirst(*services.prompter));
+}
+
+void frmMain::cmdSaveDatabaseInfo_Click()
+{
+    RunHandler(
+        *services.prompter, "cmdSaveDatabaseInfo_Click",
+        [this] {
+            if (Config.AppsRecordset->RecordCount() == 0) {
+                services.prompter->MsgBox("There are currently no applications available.");
+                return;
+            }
+            engine::Recordset apps = Config.AppsRecordset->Clone();
+            apps.MoveFirst();
+            apps.Find("[App ID] = " + std::to_string(ChosenAppId()));
+            apps.SetField("Password", txtPassword->text().toStdString());
+            apps.SetField("MDW", txtMDW->text().toStdString());
+            apps.SetField("UserName", txtUserName->text().toStdString());
+            apps.SetField("UserPassword", txtUserPassword->text().toStdString());
+            apps.SetField("LogUsersOff", static_cast<int>(chkDisconnect->checkState()));
+            apps.Update();
+            services.prompter->MsgBox("The database information has been saved.");
+            lstApplications->setFocus();
+        },
+        SelectApplicationFirst(*services.prompter));
+}
+
+void frmMain::mnuImport_Click()
+{
+    RunHandler(
+        *services.prompter, "mnuImport_Click",
+        [this] {
+            OpenFileRequest request;
+            request.title = "Import Application List";
+            request.fileName = "Compact.mdb";
+            request.filter = AccessFilter;
+            request.initialFolder = DriveRoot;
+            request.cancelError = true;
+            const std::string path = ShowOpenDialog(*services.dialogs, request);
+
+            engine::Connection source;
+            source.Open(ConfigDatabase::ConnectionStringFor(path), "", "");
+            auto rows = ConfigDatabase::OpenKeyset(source, "Select * from Apps;", engine::adCmdText);
+            if (rows->RecordCount() == 0) {
+                services.prompter->MsgBox("There are no records to import.");
+            } else {
+                rows->MoveFirst();
+                while (!rows->Eof()) {
+                    Config.AppsRecordset->AddNew();
+                    for (const char* column : {"App", "Password", "MDW", "UserName", "UserPassword"})
+                        Config.AppsRecordset->SetField(column, rows->Field(column));
+                    Config.AppsRecordset->Update();
+                    rows->MoveNext();
+                }
+                Config.AppsRecordset->Requery();
+                services.prompter->MsgBox("Applications have been successfully imported.");
+            }
+            RefillLists();
+            rows->Close();
+            source.Close();
+        },
+        [](const MallowError& e) { return e.Number() == err::CancelError; });
+}
+
+void frmMain::cmdBrowseSystemFile_Click()
+{
+    RunHandler(*services.prompter, "cmdBrowseSystemFile_Click", [this] {
+        OpenFileRequest request;
+        request.title = "System File (MDW)";
+        request.filter = "System Files (*.MDW)|*.mdw";
+        request.initialFolder = DriveRoot;
+        const std::string chosen = ShowOpenDialog(*services.dialogs, request);
+        if (!chosen.empty())
+            txtMDW->setText(Q(chosen));
+    });
+}
+
+void frmMain::cmdBrowseBackUpLoc_Click()
+{
+    RunHandler(*services.prompter, "cmdBrowseBackUpLoc_Click", [this] {
+        const std::string folder =
+            services.dialogs->BrowseForFolder("What folder you want to back up to ?");
+        if (folder.empty())
+            return;
+        txtBack->setText(Q(folder));
+        // The shared schedule row carries the folder from now on; it is written to the file
+        // with the schedule.
+        Config.ScheduleRecordset->MoveFirst();
+        Config.ScheduleRecordset->SetField("Backup", folder);
+    });
+}
+
+void frmMain::cmdSaveSchedule_Click()
+{
+    RunHandler(*services.prompter, "cmdSaveSchedule_Click", [this] {
+        engine::Recordset schedule = Config.ScheduleRecordset->Clone();
+        schedule.MoveFirst();
+        try {
+            for (int i = 0; i < 7; ++i)
+                schedule.SetField(WeekdayColumns[i], weekdayBoxes[i]->text().toStdString());
+            schedule.SetField("Backup", txtBack->text().toStdString());
+            schedule.SetField("Enabled", static_cast<int>(chkEnabled->checkState()));
+            schedule.SetField("BUEnabled", static_cast<int>(chkBack->checkState()));
+            schedule.SetField("BUDays", txtBUDays->text().toStdString());
+            schedule.SetField("SendDisconnectMsg",
+                              static_cast<int>(chkSendDisconnectMsg->checkState()));
+            schedule.SetField("DelayBeforeDisconnect",
+                              txtDelayBeforDisconnect->text().toStdString());
+            schedule.SetField("DisconnectMessage", txtDisconnectMessage->text().toStdString());
+            schedule.Update();
+        } catch (...) {
+            // Nothing of a failed save reaches the file: the row is written by Update alone.
+            schedule.CancelUpdate();
+            throw;
+        }
+        services.prompter->MsgBox("The schedule has been saved.");
+    });
+}
+
+void frmMain::cboApps_KeyPress(int keyAscii)
+{
+    cboAppsLastKey = keyAscii;
+}
+
+bool frmMain::cboApps_KeyDown(int keyCode)
+{
+    if (keyCode != Qt::Key_Delete)
+        return false;
+    // Delete acts as Backspace, so that it never completes a line either.
+    QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier, QStringLiteral("\b"));
+    QApplication::sendEvent(cboApps, &backspace);
+    return true;
+}
+
+void frmMain::cboApps_Change()
+{
+    RunHandler(*services.prompter, "cboApps_Change", [this] {
+        if (cboAppsLastKey >= 32)
+            Combo_TypeAhead(cboApps);
+    });
+}
+
+void frmMain::cboApps_LostFocus()
+{
+    RunHandler(*services.prompter, "cboApps_LostFocus",
+               [this] { Combo_AddNew(cboApps, false, true); });
+}
+
+void frmMain::Combo_TypeAhead(QComboBox* combo, bool caseSensitive)
+{
+    const QString typed = combo->currentText();
+    if (typed.isEmpty())
+        return;
+    const auto sensitivity = caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    for (int i = 0; i < combo->count(); ++i) {
+        const QString line = combo->itemText(i);
+        if (line.startsWith(typed, sensitivity)) {
+            combo->setCurrentIndex(i);
+            // The typed characters stay, the completion is selected for typing over.
+            combo->lineEdit()->setText(line);
+            combo->lineEdit()->setSelection(typed.size(), line.size() - typed.size());
+            return;
+        }
+    }
+}
+
+void frmMain::Combo_AddNew(QComboBox* combo, bool caseSensitive, bool addAsUpperCase)
+{
+    const QString text = combo->currentText();
+    const auto sensitivity = caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    for (int i = 0; i < combo->count(); ++i) {
+        if (combo->itemText(i).compare(text, sensitivity) == 0)
+            return;
+    }
+    combo->addItem(addAsUpperCase ? text.toUpper() : text);
+    combo->setCurrentIndex(combo->count() - 1);
 }
 
 } // namespace mallow

@@ -2,6 +2,7 @@
 
 #include "config/ConfigDatabase.h"
 #include "util/Clock.h"
+#include "util/FileDialogs.h"
 #include "util/Prompter.h"
 
 #include <QMainWindow>
@@ -33,6 +34,7 @@ struct ShellServices
 {
     Prompter* prompter = nullptr;
     const Clock* clock = nullptr;
+    FileDialogs* dialogs = nullptr;
     std::string programFolder;
 };
 
@@ -62,6 +64,25 @@ public:
 
     void FillList();
     void FillCombo();
+    /// Shows the security details of one application and its short path in status panel 2.
+    void FindFirst(long appId);
+    void Combo_TypeAhead(QComboBox* combo, bool caseSensitive = false);
+    void Combo_AddNew(QComboBox* combo, bool caseSensitive = false, bool addAsUpperCase = false);
+
+    // Handlers of the Applications and Schedule tabs.
+    void cmdAdd_Click();
+    void cmdRemove_Click();
+    void lstApplications_Click();
+    void cmdSaveDatabaseInfo_Click();
+    void mnuImport_Click();
+    void cmdBrowseSystemFile_Click();
+    void cmdBrowseBackUpLoc_Click();
+    void cmdSaveSchedule_Click();
+    void cboApps_KeyPress(int keyAscii);
+    /// Returns true when the key was consumed.
+    bool cboApps_KeyDown(int keyCode);
+    void cboApps_Change();
+    void cboApps_LostFocus();
 
     /// True when start-up left the window hidden (minimize on start-up).
     bool StartsHidden() const { return startHidden; }
@@ -85,12 +106,17 @@ private:
     void BuildMultiUserTab(QWidget* page);
     void BuildStatusBar();
     void LoadSchedule();
+    void ConnectHandlers();
+    void RefillLists();
+    /// The App ID of the chosen line of lstApplications; raises 381 when no line is chosen.
+    long ChosenAppId() const;
     void UpdateClock();
     std::string ProgramFile(const std::string& name) const;
     double Now() const;
 
     ShellServices services;
     bool startHidden = false;
+    int cboAppsLastKey = 0;
     bool unloaded = false;
 
 public:

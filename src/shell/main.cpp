@@ -1,3 +1,4 @@
+#include "shell/QtFileDialogs.h"
 #include "shell/QtPrompter.h"
 #include "shell/frmMain.h"
 #include "util/Clock.h"
@@ -12,8 +13,10 @@ int main(int argc, char** argv)
 
     mallow::SystemClock clock;
     mallow::QtPrompter prompter;
-    mallow::frmMain window({&prompter, &clock, mallow::ProgramFolder()});
+    mallow::QtFileDialogs dialogs;
+    mallow::frmMain window({&prompter, &clock, &dialogs, mallow::ProgramFolder()});
     prompter.SetOwner(&window);
+    dialogs.SetOwner(&window);
     window.Start();
     return QApplication::exec();
 }

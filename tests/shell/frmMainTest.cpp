@@ -1,7 +1,5 @@
+#include "ShellTestSupport.h"
 #include "fixtures/ConfigFixture.h"
-#include "fixtures/TestPrompter.h"
-#include "shell/frmMain.h"
-#include "util/Dates.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -23,8 +21,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Tuesday, 8 December 2026, 10:30:00.
-const double FixedNow = dates::ToAutomationDate({2026, 12, 8, 10, 30, 0});
+using test::FixedNow;
+using Started = test::StartedForm;
 
 std::string ListingOf(const std::string& folder)
 {
@@ -34,23 +32,6 @@ std::string ListingOf(const std::string& folder)
                  std::to_string(fs::file_size(entry.path())) + ";";
     return names;
 }
-
-struct Started
-{
-    test::TestPrompter prompter;
-    FixedClock clock{FixedNow};
-    std::unique_ptr<frmMain> form;
-
-    explicit Started(const std::string& programFolder)
-    {
-        form = std::make_unique<frmMain>(ShellServices{&prompter, &clock, programFolder});
-        form->Start();
-    }
-    template <typename W> W* Find(const char* name) const
-    {
-        return form->findChild<W*>(QLatin1String(name));
-    }
-};
 
 } // namespace
 
@@ -339,5 +320,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(frmMainTest)
+static test::RegisterTests<frmMainTest> registered;
 #include "frmMainTest.moc"

@@ -1,0 +1,65 @@
+#include "config/ConfigDatabase.h"
+#include "fixtures/ConfigFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace mallow;
+
+TEST(ConfigDatabase, PathAndConnectionString)
+{
+    EXPECT_EQ(ConfigDatabase::DatabasePath("/opt/mallow"), "/opt/mallow\\Compact20.mdb");
+    EXPECT_EQ(ConfigDatabase::ConnectionStringFor("/x/Compact20.mdb"),
+              "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;"
+              "Data Source=/x/Compact20.mdb");
+}
+
+TEST(ConfigDatabase, OpensTheFourRowSetsAndClosesThem)
+{
+    test::ConfigFixture config;
+    config.AddApp("/b.mdb");
+    config.AddApp("/a.mdb");
+    ConfigDatabase db;
+    db.Open(config.ProgramFolder());
+    ASSERT_TRUE(db.IsOpen());
+    EXPECT_EQ(db.AppsRecordset->RecordCount(), 2);
+    EXPECT_EQ(db.AppsRecordset->Field("App").ToText(), "/a.mdb");
+    EXPECT_EQ(db.ScheduleRecordset->RecordCount(), 1);
+    EXPECT_EQ(db.LogRecordset->RecordCount(), 0);
+    EXPECT_EQ(db.LogBackupRecordset->RecordCount(), 0);
+    db.Close();
+    EXPECT_FALSE(db.IsOpen());
+    EXPECT_FALSE(db.LogRecordset);
+    EXPECT_FALSE(std::filesystem::exists(config.folder.File("Compact20.ldb")));
+}
+
+TEST(ConfigDatabase, ReplacedLogRowSetsKeepEveryRow)
+{
+    test::ConfigFixture config;
+    ConfigDatabase db;
+    db.Open(config.ProgramFolder());
+    for (int i = 0; i < 2; ++i) {
+        db.ReplaceLogRecordset();
+        db.LogRecordset->AddNew();
+        db.LogRecordset->SetField("App ID", 1);
+        db.LogRecordset->SetField("Application", "/a.mdb");
+        db.LogRecordset->SetField("Successful", true);
+        db.LogRecordset->Update();
+    }
+    EXPECT_EQ(config.Scalar("SELECT COUNT(*) FROM Log"), "2");
+}
+
+TEST(ConfigDatabase, MissingFileIsTheEnginesError)
+{
+    test::TempFolder folder;
+    ConfigDatabase db;
+    try {
+        db.Open(folder.Path());
+        FAIL() << "opened a missing database";
+    } catch (const MallowError& e) {
+        EXPECT_EQ(e.Number(), 3024);
+        EXPECT_EQ(e.Description(), "Could not find file '" + folder.Path() + "/Compact20.mdb'.");
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+}

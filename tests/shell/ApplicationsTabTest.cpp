@@ -1,0 +1,390 @@
+#include "ShellTestSupport.h"
+#include "fixtures/ConfigFixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include <sqlite3.h>
+
+#include <filesystem>
+
+using namespace mallow;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Started = test::StartedForm;
+
+const std::string HandlerPrefix(const char* name)
+{
+    return std::string("An error has occured in module '") + name + "'.\r\n";
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix)
+{
+    return text.rfind(prefix, 0) == 0;
+}
+
+QStringList Lines(const QListWidget* list)
+{
+    QStringList lines;
+    for (int i = 0; i < list->count(); ++i)
+        lines << list->item(i)->text();
+    return lines;
+}
+
+// An older configuration database to import from, with the given paths in its Apps table.
+std::string OldConfiguration(const test::TempFolder& folder, const std::vector<std::string>& apps)
+{
+    test::ConfigFixture old;
+    for (const auto& app : apps)
+        old.AddApp(app, "pw-" + app, "/sys.mdw", "user", "secret", 1);
+    const std::string path = folder.File("Compact.mdb");
+    fs::copy_file(old.DatabasePath(), path, fs::copy_options::overwrite_existing);
+    return path;
+}
+
+} // namespace
+
+class ApplicationsTabTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void AddsSeveralFilesFromOneDialog()
+    {
+        test::ConfigFixture config;
+        Started s(config.ProgramFolder());
+        s.dialogs.openAnswers.push_back(std::string("/data\0c.mdb\0a.mdb\0b.mdb", 23));
+        s.form->cmdAdd->click();
+
+        QCOMPARE(s.dialogs.requests.size(), size_t(1));
+        QCOMPARE(s.dialogs.requests[0].filter, std::string("Access Databases (*.MDB)|*.mdb"));
+        QVERIFY(s.dialogs.requests[0].multiSelect);
+        QVERIFY(s.dialogs.requests[0].fileName.empty());
+        QCOMPARE(Lines(s.form->lstApplications),
+                 QStringList({"/data/a.mdb", "/data/b.mdb", "/data/c.mdb"}));
+        QCOMPARE(s.form->lstMUAvailDBs->count(), 3);
+        QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Apps"), std::string("3"));
+        // The details shown are those of the last file added: b.mdb.
+        QCOMPARE(s.form->StatusPanel(2), std::string("/data/b.mdb.../b.mdb"));
+        QCOMPARE(s.prompter.Last(), std::string("If needed, add security info and click the "
+                                                "'Save Database Information' button."));
+    }
+
+    void CancelledDialogAddsNothing()
+    {
+        test::ConfigFixture config;
+        Started s(config.ProgramFolder());
+        s.form->cmdAdd->click();
+        QCOMPARE(s.form->lstApplications->count(), 0);
+        QVERIFY(s.prompter.shown.empty());
+    }
+
+    void UnusualPathsAreStoredAndListedExactly()
+    {
+        test::ConfigFixture config;
+        Started s(config.ProgramFolder());
+        const std::string odd = "/srv/it's \"quoted\" 100% _x_ Ünïcødé/" + std::string(300, 'n') +
+                                ".mdb";
+        s.dialogs.openAnswers.push_back(odd);
+        s.form->cmdAdd->click();
+        QCOMPARE(s.form->lstApplications->count(), 1);
+        QCOMPARE(s.form->lstApplications->item(0)->text().toStdString(), odd);
+        QCOMPARE(config.Scalar("SELECT App FROM Apps"), odd);
+    }
+
+    void RemovesTheChosenLineAfterConfirming()
+    {
+        test::ConfigFixture config;
+        config.AddApp("/d/a.mdb");
+        config.AddApp("/d/b.mdb");
+        config.AddApp("/d/c.mdb");
+        Started s(config.ProgramFolder());
+        s.form->lstApplications->setCurrentRow(1);
+
+        s.prompter.confirmAnswers = {false};
+        s.form->cmdRemove->click();
+        QCOMPARE(s.prompter.shown.back().kind, std::string("Confirm"));
+        QCOMPARE(s.prompter.Last(),
+                 std::string("Are you sure you want to remove /d/b.mdb from the list ?"));
+        QCOMPARE(s.prompter.shown.back().title, std::string("Remove Application"));
+        QCOMPARE(s.form->lstApplications->count(), 3);
+
+        s.prompter.confirmAnswers = {true};
+        s.form->cmdRemove->click();
+        QCOMPARE(Lines(s.form->lstApplications), QStringList({"/d/a.mdb", "/d/c.mdb"}));
+        QCOMPARE(s.form->lstMUAvailDBs->count(), 2);
+        QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Apps WHERE App='/d/b.mdb'"), std::string("0"));
+    }
+
+    void RemoveOrSaveWithoutAChosenLineAsksForOne()
+    {
+        test::ConfigFixture config;
+        Started empty(config.ProgramFolder());
+        empty.form->cmdSaveDatabaseInfo->click();
+        QCOMPARE(empty.prompter.Last(),
+                 std::string("There are currently no applications available."));
+        empty.form->close();
+
+        config.AddApp("/d/a.mdb");
+        Started s(config.ProgramFolder());
+        s.form->lstApplications->setCurrentRow(-1);
+        s.form->cmdRemove->click();
+        QCOMPARE(s.prompter.Last(), std::string("Please select an application."));
+        s.form->cmdSaveDatabaseInfo->click();
+        QCOMPARE(s.prompter.Last(), std::string("Please select an application."));
+        QCOMPARE(s.prompter.shown.size(), size_t(2));
+    }
+
+    void ChoosingShowsDetailsAndSavingWritesThem()
+    {
+        test::ConfigFixture config;
+        config.AddApp("/d/a.mdb", "dbpw", "/sys/a.mdw", "ann", "secret", 1);
+        const long b = config.AddApp("/d/b.mdb");
+        config.Sql("UPDATE Apps SET UserName=NULL, Password=NULL WHERE App='/d/b.mdb'");
+        Started s(config.ProgramFolder());
+
+        // Start-up chose the first line and showed its details.
+        QCOMPARE(s.form->txtPassword->text(), QStringLiteral("dbpw"));
+        QCOMPARE(s.form->txtMDW->text(), QStringLiteral("/sys/a.mdw"));
+        QVERIFY(s.form->chkDisconnect->isChecked());
+        QCOMPARE(s.form->StatusPanel(2), std::string("/d/a.mdb.../a.mdb"));
+
+        s.form->lstApplications->setCurrentRow(1);
+        QCOMPARE(s.form->txtUserName->text(), QString());
+        QCOMPARE(s.form->txtPassword->text(), QString());
+        QVERIFY(!s.form->chkDisconnect->isChecked());
+
+        s.form->txtPassword->setText(QStringLiteral(" spaced pw "));
+        s.form->txtMDW->setText(QStringLiteral("/sys/b's.mdw"));
+        s.form->chkDisconnect->setChecked(true);
+        s.form->cmdSaveDatabaseInfo->click();
+        QCOMPARE(s.prompter.Last(), std::string("The database information has been saved."));
+        const std::string where = " FROM Apps WHERE [App ID]=" + std::to_string(b);
+        QCOMPARE(config.Scalar("SELECT Password" + where), std::string(" spaced pw "));
+        QCOMPARE(config.Scalar("SELECT MDW" + where), std::string("/sys/b's.mdw"));
+        QCOMPARE(config.Scalar("SELECT UserName" + where), std::string(""));
+        QCOMPARE(config.Scalar("SELECT LogUsersOff" + where), std::string("1"));
+        QCOMPARE(config.Scalar("SELECT App" + where), std::string("/d/b.mdb"));
+    }
+
+    void ImportsAnOlderApplicationList()
+    {
+        test::ConfigFixture config;
+        config.AddApp("/d/existing.mdb");
+        test::TempFolder elsewhere;
+        const std::string old = OldConfiguration(elsewhere, {"/old/x.mdb", "/old/y.mdb"});
+        Started s(config.ProgramFolder());
+
+        s.dialogs.openAnswers = {old, old};
+        s.form->mnuImport->trigger();
+        QCOMPARE(s.dialogs.requests[0].fileName, std::string("Compact.mdb"));
+        QCOMPARE(s.dialogs.requests[0].initialFolder, std::string("C:\\"));
+        QVERIFY(s.dialogs.requests[0].cancelError);
+        QCOMPARE(s.prompter.Last(), std::string("Applications have been successfully imported."));
+        QCOMPARE(Lines(s.form->lstApplications),
+                 QStringList({"/d/existing.mdb", "/old/x.mdb", "/old/y.mdb"}));
+        QCOMPARE(config.Scalar("SELECT Password FROM Apps WHERE App='/old/x.mdb'"),
+                 std::string("pw-/old/x.mdb"));
+        // The disconnection flag is not taken over.
+        QCOMPARE(config.Scalar("SELECT LogUsersOff FROM Apps WHERE App='/old/x.mdb'"),
+                 std::string("0"));
+
+        // No duplicate check: a second import lists everything twice.
+        s.form->mnuImport->trigger();
+        QCOMPARE(s.form->lstApplications->count(), 5);
+        QCOMPARE(s.form->lstMUAvailDBs->count(), 5);
+        // The source is closed again.
+        QVERIFY(!fs::exists(elsewhere.File("Compact.ldb")));
+    }
+
+    void ImportCancelledOrEmptyOrBad()
+    {
+        test::ConfigFixture config;
+        config.AddApp("/d/a.mdb");
+        test::TempFolder elsewhere;
+        Started s(config.ProgramFolder());
+
+        s.form->mnuImport->trigger(); // cancelled: silent
+        QVERIFY(s.prompter.shown.empty());
+
+        s.dialogs.openAnswers = {OldConfiguration(elsewhere, {})};
+        s.form->mnuImport->trigger();
+        QCOMPARE(s.prompter.Last(), std::string("There are no records to import."));
+
+        const std::string garbage = elsewhere.File("garbage.mdb");
+        test::WriteFile(garbage, std::string(4096, '\x7f'));
+        const std::string noApps = elsewhere.File("noapps.mdb");
+        fs::copy_file(config.DatabasePath(), noApps);
+        {
+            sqlite3* db = nullptr;
+            sqlite3_open(noApps.c_str(), &db);
+            sqlite3_exec(db, "DROP TABLE Apps", nullptr, nullptr, nullptr);
+            sqlite3_close(db);
+        }
+        const std::string truncated = elsewhere.File("truncated.mdb");
+        fs::copy_file(OldConfiguration(elsewhere, {"/old/z.mdb"}), truncated);
+        fs::resize_file(truncated, 2000);
+
+        for (const std::string& bad :
+             {garbage, noApps, truncated, elsewhere.File("missing.mdb")}) {
+            const size_t before = s.prompter.shown.size();
+            s.dialogs.openAnswers = {bad};
+            s.form->mnuImport->trigger();
+            QCOMPARE(s.prompter.shown.size(), before + 1);
+            QVERIFY2(StartsWith(s.prompter.Last(), HandlerPrefix("mnuImport_Click")),
+                     s.prompter.Last().c_str());
+            QVERIFY(s.prompter.Last().size() > HandlerPrefix("mnuImport_Click").size());
+            QCOMPARE(Lines(s.form->lstApplications), QStringList({"/d/a.mdb"}));
+        }
+        QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Apps"), std::string("1"));
+    }
+
+    void BrowseButtonsFillTheirBoxes()
+    {
+        test::ConfigFixture config;
+        Started s(config.ProgramFolder());
+        s.dialogs.openAnswers = {std::string("/sys/secured.mdw")};
+        s.form->cmdBrowseSystemFile->click();
+        QCOMPARE(s.form->txtMDW->text(), QStringLiteral("/sys/secured.mdw"));
+        QCOMPARE(s.dialogs.requests[0].filter, std::string("System Files (*.MDW)|*.mdw"));
+        QVERIFY(!s.dialogs.requests[0].multiSelect);
+
+        s.form->cmdBrowseBackUpLoc->click(); // cancelled
+        QCOMPARE(s.form->txtBack->text(), QString());
+        s.dialogs.folderAnswers = {"/backups/nightly"};
+        s.form->cmdBrowseBackUpLoc->click();
+        QCOMPARE(s.dialogs.folderTitles.back(), std::string("What folder you want to back up to ?"));
+        QCOMPARE(s.form->txtBack->text(), QStringLiteral("/backups/nightly"));
+        QVERIFY(s.prompter.shown.empty());
+        // The folder reaches the file with the schedule.
+        s.form->cmdSaveSchedule->click();
+        QCOMPARE(config.Scalar("SELECT Backup FROM Schedule"), std::string("/backups/nightly"));
+    }
+
+    void SavesTheSchedule()
+    {
+        test::ConfigFixture config;
+        Started s(config.ProgramFolder());
+        s.form->weekdayBoxes[0]->setText(QStringLiteral("2:00 AM"));
+        s.form->weekdayBoxes[6]->setText(QStringLiteral("14:00"));
+        s.form->txtBack->setText(QStringLiteral("/backups"));
+        s.form->chkEnabled->setChecked(true);
+        s.form->chkBack->setChecked(true);
+        s.form->txtBUDays->setText(QStringLiteral("0"));
+        s.form->chkSendDisconnectMsg->setChecked(true);
+        s.form->txtDelayBeforDisconnect->setText(QStringLiteral("45"));
+        s.form->txtDisconnectMessage->setText(QStringLiteral("Please leave 'now'"));
+        s.form->cmdSaveSchedule->click();
+        QCOMPARE(s.prompter.Last(), std::string("The schedule has been saved."));
+        QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Schedule"), std::string("1"));
+        QCOMPARE(config.Scalar("SELECT Monday || '|' || Tuesday || '|' || Sunday FROM Schedule"),
+                 std::string("2:00 AM||14:00"));
+        QCOMPARE(config.Scalar("SELECT Enabled || BUEnabled || SendDisconnectMsg FROM Schedule"),
+                 std::string("111"));
+        QCOMPARE(config.Scalar("SELECT BUDays || '/' || DelayBeforeDisconnect FROM Schedule"),
+                 std::string("0/45"));
+        QCOMPARE(config.Scalar("SELECT typeof(BUDays) FROM Schedule"), std::string("integer"));
+        QCOMPARE(config.Scalar("SELECT DisconnectMessage FROM Schedule"),
+                 std::string("Please leave 'now'"));
+
+        // Saving again unchanged rewrites the same values.
+        s.form->cmdSaveSchedule->click();
+        QCOMPARE(s.prompter.Last(), std::string("The schedule has been saved."));
+        QCOMPARE(config.Scalar("SELECT BUDays FROM Schedule"), std::string("0"));
+    }
+
+    void FailedScheduleSaveWritesNothing_data()
+    {
+        QTest::addColumn<QString>("days");
+        QTest::addColumn<QString>("delay");
+        QTest::newRow("empty days") << "" << "30";
+        QTest::newRow("words for days") << "seven" << "30";
+        QTest::newRow("empty delay") << "7" << "";
+        QTest::newRow("fractional delay text") << "7" << "1O";
+    }
+    void FailedScheduleSaveWritesNothing()
+    {
+        QFETCH(QString, days);
+        QFETCH(QString, delay);
+        test::ConfigFixture config;
+        Started s(config.ProgramFolder());
+        s.form->weekdayBoxes[0]->setText(QStringLiteral("3:00 AM"));
+        s.form->txtBUDays->setText(days);
+        s.form->txtDelayBeforDisconnect->setText(delay);
+        s.form->cmdSaveSchedule->click();
+        QCOMPARE(s.prompter.shown.size(), size_t(1));
+        QVERIFY2(StartsWith(s.prompter.Last(), HandlerPrefix("cmdSaveSchedule_Click")),
+                 s.prompter.Last().c_str());
+        QCOMPARE(config.Scalar("SELECT Monday FROM Schedule"), std::string(""));
+        QCOMPARE(config.Scalar("SELECT BUDays FROM Schedule"), std::string("7"));
+
+        // A correct save afterwards goes through.
+        s.form->txtBUDays->setText(QStringLiteral("5"));
+        s.form->txtDelayBeforDisconnect->setText(QStringLiteral("5"));
+        s.form->cmdSaveSchedule->click();
+        QCOMPARE(s.prompter.Last(), std::string("The schedule has been saved."));
+        QCOMPARE(config.Scalar("SELECT Monday FROM Schedule"), std::string("3:00 AM"));
+    }
+
+    void SaveAgainstALockedDatabaseReportsTheEngineError()
+    {
+        test::ConfigFixture config;
+        Started s(config.ProgramFolder());
+        sqlite3* other = nullptr;
+        sqlite3_open(config.DatabasePath().c_str(), &other);
+        QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        s.form->weekdayBoxes[1]->setText(QStringLiteral("1:00 AM"));
+        s.form->cmdSaveSchedule->click();
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        QVERIFY2(StartsWith(s.prompter.Last(), HandlerPrefix("cmdSaveSchedule_Click")),
+                 s.prompter.Last().c_str());
+        QCOMPARE(config.Scalar("SELECT Tuesday FROM Schedule"), std::string(""));
+    }
+
+    void ComboTypeAheadCompletesAndAddsInUpperCase()
+    {
+        test::ConfigFixture config;
+        config.AddApp("\\\\SRV\\DATA\\SALES.MDB");
+        Started s(config.ProgramFolder());
+        QComboBox* combo = s.form->cboApps;
+        s.form->SSTab1->setCurrentIndex(2);
+        s.form->SSTab2->setCurrentIndex(1);
+        s.form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.form.get()));
+        combo->setFocus();
+        combo->lineEdit()->clear();
+
+        QTest::keyClicks(combo, "sal");
+        QCOMPARE(combo->currentText(), QStringLiteral("sal"));
+
+        combo->lineEdit()->clear();
+        QTest::keyClicks(combo, "\\\\srv\\data\\s");
+        QCOMPARE(combo->currentText(), QStringLiteral("\\\\SRV\\DATA\\SALES.MDB"));
+        QCOMPARE(combo->lineEdit()->selectionStart(), 12);
+        QCOMPARE(combo->lineEdit()->selectedText(), QStringLiteral("ALES.MDB"));
+
+        // Backspace and Delete remove the completion and do not complete again.
+        QTest::keyClick(combo, Qt::Key_Delete);
+        QCOMPARE(combo->currentText(), QStringLiteral("\\\\SRV\\DATA\\S"));
+        QTest::keyClick(combo, Qt::Key_Delete);
+        QCOMPARE(combo->currentText(), QStringLiteral("\\\\SRV\\DATA\\"));
+
+        // Leaving with a text no line has adds it in upper case and chooses it.
+        combo->lineEdit()->setText(QStringLiteral("/new/älpha.mdb"));
+        s.form->txtBeginningDate->setFocus();
+        QTRY_COMPARE(combo->count(), 3);
+        QCOMPARE(combo->itemText(2), QStringLiteral("/NEW/ÄLPHA.MDB"));
+        QCOMPARE(combo->currentIndex(), 2);
+        QVERIFY(s.prompter.shown.empty());
+    }
+};
+
+static test::RegisterTests<ApplicationsTabTest> registered;
+#include "ApplicationsTabTest.moc"
