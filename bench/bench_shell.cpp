@@ -1,0 +1,119 @@
+// Start-up of the main window and filling its lists, each against the bare Qt work it rests on.
+
+#include "fixtures/ConfigFixture.h"
+#include "fixtures/TestFileDialogs.h"
+#include "fixtures/TestPrompter.h"
+#include "shell/frmMain.h"
+#include "util/Clock.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QTest>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+using namespace mallow;
+
+namespace {
+
+test::ConfigFixture& ConfigWith(int apps)
+{
+    static std::map<int, std::unique_ptr<test::ConfigFixture>> fixtures;
+    auto& fixture = fixtures[apps];
+    if (!fixture) {
+        fixture = std::make_unique<test::ConfigFixture>();
+        std::string sql = "BEGIN;";
+        for (int i = 0; i < apps; ++i)
+            sql += "INSERT INTO Apps (App, LogUsersOff) VALUES ('\\\\server\\share\\dept" +
+                   std::to_string(i % 37) + "\\database" + std::to_string(i) + ".mdb', 0);";
+        fixture->Sql(sql + "COMMIT;");
+    }
+    return *fixture;
+}
+
+struct Services
+{
+    test::TestPrompter prompter;
+    test::TestFileDialogs dialogs;
+    SystemClock clock;
+};
+
+void BM_StartupFrmMain1000Apps(benchmark::State& state)
+{
+    auto& config = ConfigWith(1000);
+    Services services;
+    for (auto _ : state) {
+        frmMain form({&services.prompter, &services.clock, &services.dialogs,
+                      config.ProgramFolder()});
+        form.Start();
+        if (!QTest::qWaitForWindowExposed(&form))
+            state.SkipWithError("window not shown");
+        benchmark::DoNotOptimize(form.lstApplications->count());
+    }
+    if (!services.prompter.shown.empty())
+        state.SkipWithError(services.prompter.Last().c_str());
+}
+BENCHMARK(BM_StartupFrmMain1000Apps)->Unit(benchmark::kMillisecond);
+
+void BM_StartupEmptyMainWindow(benchmark::State& state)
+{
+    for (auto _ : state) {
+        QMainWindow window;
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window))
+            state.SkipWithError("window not shown");
+    }
+}
+BENCHMARK(BM_StartupEmptyMainWindow)->Unit(benchmark::kMillisecond);
+
+void BM_FillListAndCombo10000Apps(benchmark::State& state)
+{
+    auto& config = ConfigWith(10000);
+    Services services;
+    frmMain form({&services.prompter, &services.clock, &services.dialogs, config.ProgramFolder()});
+    form.Form_Load();
+    for (auto _ : state) {
+        form.lstApplications->clear();
+        form.lstMUAvailDBs->clear();
+        form.cboApps->clear();
+        form.FillList();
+        form.FillCombo();
+        benchmark::DoNotOptimize(form.cboApps->count());
+    }
+}
+BENCHMARK(BM_FillListAndCombo10000Apps)->Unit(benchmark::kMillisecond);
+
+void BM_BareListAndCombo10000Strings(benchmark::State& state)
+{
+    QStringList lines;
+    for (int i = 0; i < 10000; ++i)
+        lines << QStringLiteral("\\\\server\\share\\dept%1\\database%2.mdb").arg(i % 37).arg(i);
+    QListWidget list;
+    QComboBox combo;
+    for (auto _ : state) {
+        list.clear();
+        combo.clear();
+        for (const QString& line : lines) {
+            list.addItem(line);
+            combo.addItem(line);
+        }
+        benchmark::DoNotOptimize(combo.count());
+    }
+}
+BENCHMARK(BM_BareListAndCombo10000Strings)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
