@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "Hourglass.h"
 #include "config/ApplicationList.h"
 #include "util/Dates.h"
 #include "util/Handler.h"
@@ -86,7 +87,8 @@ int TwipsToPixels(int twips, const QWidget* widget)
 } // namespace
 
 frmMain::frmMain(ShellServices services, QWidget* parent)
-    : QMainWindow(parent), services(std::move(services))
+    : QMainWindow(parent), CompactModule(Config, *services.clock, *this, LastResultText),
+      services(std::move(services))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Mallow"));
@@ -539,12 +541,7 @@ std::string frmMain::StatusPanel(int index) const
 
 std::string frmMain::CurrentApplicationText(const std::string& path)
 {
-    // Counted in characters, not bytes, so a name with accents is never cut mid-letter.
-    const QString full = Q(path);
-    const auto at = path.find_last_of("\\/");
-    const QString separator = at == std::string::npos ? QStringLiteral("\\") : Q(path.substr(at, 1));
-    return (full.left(15) + QStringLiteral("...") + separator + Q(FileNameOfPath(path)))
-        .toStdString();
+    return mallow::CurrentApplicationText(path);
 }
 
 void frmMain::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
@@ -610,6 +607,8 @@ void frmMain::ConnectHandlers()
     connect(cmdBrowseBackUpLoc, &QPushButton::clicked, this, &frmMain::cmdBrowseBackUpLoc_Click);
     connect(cmdSaveSchedule, &QPushButton::clicked, this, &frmMain::cmdSaveSchedule_Click);
     connect(mnuImport, &QAction::triggered, this, &frmMain::mnuImport_Click);
+    connect(cmdCompactCurrent, &QPushButton::clicked, this, &frmMain::cmdCompactCurrent_Click);
+    connect(cmdBackup, &QPushButton::clicked, this, &frmMain::cmdBackup_Click);
     // A line becomes the chosen one by mouse, by keyboard or from code; emptying the list
     // chooses none and is no click.
     connect(lstApplications, &QListWidget::currentRowChanged, this, [this](int row) {
@@ -818,6 +817,58 @@ void frmMain::cmdSaveSchedule_Click()
             throw;
         }
         services.prompter->MsgBox("The schedule has been saved.");
+    });
+}
+
+void frmMain::cmdCompactCurrent_Click()
+{
+    RunHandler(*services.prompter, "cmdCompactCurrent_Click", [this] {
+        if (lstApplications->currentRow() < 0) {
+            services.prompter->MsgBox("Please select an application.");
+            return;
+        }
+        LastResultText.clear();
+        rtfSummary->clear();
+        const std::string path = lstApplications->currentItem()->text().toStdString();
+        const long appId = ChosenAppId();
+        Hourglass hourglass(this);
+        SetStatusPanel(3, "1 of 1");
+        CompactModule.CompactApplication(appId, path, txtPassword->text().toStdString(),
+                                         txtMDW->text().toStdString(),
+                                         txtUserName->text().toStdString(),
+                                         txtUserPassword->text().toStdString(), false);
+        ResetStatusPanels();
+        hourglass.Restore();
+        FindFirst(ChosenAppId());
+        services.prompter->MsgBox(LastResultText);
+    });
+}
+
+void frmMain::cmdBackup_Click()
+{
+    RunHandler(*services.prompter, "cmdBackup_Click", [this] {
+        if (lstApplications->currentRow() < 0) {
+            services.prompter->MsgBox("Please select an application.");
+            return;
+        }
+        const std::string folder = txtBack->text().toStdString();
+        if (folder.empty()) {
+            services.prompter->MsgBox("Please fill in a back up directory (on the Schedule tab).");
+            return;
+        }
+        SetStatusPanel(1, "Backing Up ...");
+        LastResultText.clear();
+        rtfSummary->clear();
+        const long appId = ChosenAppId();
+        Hourglass hourglass(this);
+        const std::string path = lstApplications->currentItem()->text().toStdString();
+        const std::string source = FolderOfPath(path) + FileNameOfPath(path);
+        const std::string target = folder + SeparatorOf(folder) + FileNameOfPath(path);
+        CompactModule.BackupApplication(appId, source, target);
+        hourglass.Restore();
+        services.prompter->MsgBox(LastResultText);
+        FindFirst(ChosenAppId());
+        SetStatusPanel(1, "Waiting ...");
     });
 }
 

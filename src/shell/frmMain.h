@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/ConfigDatabase.h"
+#include "maintenance/Compact.h"
 #include "util/Clock.h"
 #include "util/FileDialogs.h"
 #include "util/Prompter.h"
@@ -40,7 +41,7 @@ struct ShellServices
 
 /// The main window. Its load handler opens the configuration database and fills the tabs; its
 /// unload handler releases the database. Controls carry their names as object names.
-class frmMain : public QMainWindow
+class frmMain : public QMainWindow, public StatusPanels
 {
     Q_OBJECT
 
@@ -56,7 +57,7 @@ public:
     void Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
 
     void ResetStatusPanels();
-    void SetStatusPanel(int index, const std::string& text);
+    void SetStatusPanel(int index, const std::string& text) override;
     std::string StatusPanel(int index) const;
     /// The short form of a database path shown in status panel 2: the first 15 characters,
     /// "...", the separator and the file name.
@@ -78,6 +79,8 @@ public:
     void cmdBrowseSystemFile_Click();
     void cmdBrowseBackUpLoc_Click();
     void cmdSaveSchedule_Click();
+    void cmdCompactCurrent_Click();
+    void cmdBackup_Click();
     void cboApps_KeyPress(int keyAscii);
     /// Returns true when the key was consumed.
     bool cboApps_KeyDown(int keyCode);
@@ -93,6 +96,7 @@ public:
     std::string HelpFile;
 
     ConfigDatabase Config;
+    Compact CompactModule;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -21,6 +21,27 @@ std::string FolderOfPath(std::string_view path)
     return std::string(path.substr(0, at + 1));
 }
 
+char SeparatorOf(std::string_view path)
+{
+    return path.find('/') != std::string_view::npos && path.find('\\') == std::string_view::npos
+               ? '/'
+               : '\\';
+}
+
+std::string CurrentApplicationText(std::string_view path)
+{
+    // Fifteen characters, not bytes: a UTF-8 sequence is never cut.
+    size_t end = 0;
+    for (int chars = 0; end < path.size() && chars < 15; ++chars) {
+        ++end;
+        while (end < path.size() && (static_cast<unsigned char>(path[end]) & 0xC0) == 0x80)
+            ++end;
+    }
+    const auto at = path.find_last_of("\\/");
+    const char separator = at == std::string_view::npos ? '\\' : path[at];
+    return std::string(path.substr(0, end)) + "..." + separator + FileNameOfPath(path);
+}
+
 std::string NativePath(std::string_view path)
 {
     std::string result(path);

@@ -10,6 +10,14 @@ std::string FileNameOfPath(std::string_view path);
 /// The text up to and including the last separator of a path, or "-1" when it holds none.
 std::string FolderOfPath(std::string_view path);
 
+/// The separator a path is written with: "/" when it holds "/" and no "\", otherwise "\".
+/// New paths built from it read the same way.
+char SeparatorOf(std::string_view path);
+
+/// The short form of a database path shown while it is worked on: its first 15 characters,
+/// "...", the path's separator and the file name ("\\srv\share\fol...\app.mdb").
+std::string CurrentApplicationText(std::string_view path);
+
 /// The path with every "\" turned into "/", the form the operating system opens. Both
 /// separators name the same path everywhere in the program.
 std::string NativePath(std::string_view path);

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "config/ConfigDatabase.h"
+#include "util/Clock.h"
+
+#include <string>
+
+namespace mallow {
+
+/// Where compaction and back-up report progress: the main window's status panels.
+class StatusPanels
+{
+public:
+    virtual ~StatusPanels() = default;
+    virtual void SetStatusPanel(int index, const std::string& text) = 0;
+};
+
+/// Compacting and backing up one database. Every failure is caught here and becomes a failed
+/// log row and an outcome text in LastResultText; callers see an error only when the log row
+/// itself cannot be written.
+class Compact
+{
+public:
+    Compact(ConfigDatabase& config, const Clock& clock, StatusPanels& status,
+            std::string& lastResultText)
+        : config(config), clock(clock), status(status), lastResultText(lastResultText)
+    {
+    }
+
+    /// Compacts the database at `path` in place with its security settings. The path names a
+    /// complete database, the old one or the compacted one, at every moment; the compacted
+    /// copy replaces it only once it is checked and on disk, and only while no other client
+    /// has the database open.
+    void CompactApplication(long appId, const std::string& path, const std::string& password,
+                            const std::string& workgroupFile, const std::string& userName,
+                            const std::string& userPassword, bool backUp);
+
+    /// Copies `source` into the folder of `target` under a date-stamped name, then deletes the
+    /// database's back-ups older than the retention days. True when the copy succeeded.
+    bool BackupApplication(long appId, const std::string& source, const std::string& target);
+
+    /// The back-up folder of the current maintenance pass.
+    std::string BackupFolder;
+
+    /// The two temporary names of a compaction beside `path` (raises 5 for a path shorter than
+    /// its extension).
+    static std::string CompactedCopyName(const std::string& path);
+    static std::string SetAsideName(const std::string& path);
+    /// "<folder of target><name of target without extension>mm-dd-yyyy.mdb"
+    static std::string BackupPathFor(const std::string& target, double today);
+    /// Whether a file name in the back-up folder is a back-up of the database with base name
+    /// `baseName` made before `today - keepDays`.
+    static bool IsExpiredBackup(const std::string& fileName, const std::string& baseName,
+                                double today, long keepDays);
+    /// Deletes the expired back-ups of `baseName` in `folder`, never `keep`.
+    static void DeleteExpiredBackups(const std::string& folder, const std::string& baseName,
+                                     double today, long keepDays, const std::string& keep);
+
+private:
+    std::string TimeStamp() const;
+
+    ConfigDatabase& config;
+    const Clock& clock;
+    StatusPanels& status;
+    std::string& lastResultText;
+};
+
+} // namespace mallow

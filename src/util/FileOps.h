@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mallow {
+
+/// File operations with the runtime's error numbers (53 file not found, 58 file already
+/// exists, 61 disk full, 70 permission denied, 75 path/file access error, 76 path not found).
+/// Paths may use either separator.
+
+bool FileExists(const std::string& path);      ///< a regular file (or a link to one)
+std::int64_t FileLength(const std::string& path);
+void DeleteFile(const std::string& path);
+/// Renames in one step; an existing `to` is replaced atomically.
+void RenameFile(const std::string& from, const std::string& to);
+/// A second name for the file (a hard link), or a full copy where links are not possible.
+void LinkOrCopyFile(const std::string& from, const std::string& to);
+/// Copies the bytes of an open descriptor to a new file and flushes it to disk.
+void CopyDescriptorToFile(int sourceFd, const std::string& to);
+/// Flushes a file's data, or a folder's entries, to disk.
+void SyncFile(const std::string& path);
+void SyncFolder(const std::string& folder);
+/// The names of the files (not folders) in a folder, in the order the folder gives them;
+/// raises 76 when the folder does not exist.
+std::vector<std::string> FolderFileNames(const std::string& folder);
+
+/// Raises the runtime error that matches an errno value of a file operation.
+[[noreturn]] void RaiseFileError(int error, const std::string& source, bool aboutFolder = false);
+
+} // namespace mallow
