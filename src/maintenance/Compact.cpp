@@ -73,8 +73,10 @@ void Compact::CompactApplication(long appId, const std::string& path, const std:
         const std::string setAside = SetAsideName(path);
         if (!FileExists(path))
             RaiseRuntimeError(err::PathNotFound, "Compact");
-        if (FileExists(compacted))
+        if (FileExists(compacted)) {
             DeleteFile(compacted);
+            Step("old copy deleted");
+        }
         sizeBefore = FileLength(path);
 
         engine::DBEngine& dbEngine = engine::Engine();
@@ -91,6 +93,7 @@ void Compact::CompactApplication(long appId, const std::string& path, const std:
                 dbEngine.CompactDatabase(path, compacted);
             else
                 dbEngine.CompactDatabase(path, compacted, "", 0, ";pwd=" + Trim(password));
+            Step("compacted");
 
             // A journal left beside the file would be played back into the compacted copy.
             for (const char* journal : {"-journal", "-wal"}) {
@@ -99,15 +102,21 @@ void Compact::CompactApplication(long appId, const std::string& path, const std:
                                       "Path/File access error: an unfinished transaction is "
                                       "still recorded in '" + path + journal + "'.");
             }
-            if (FileExists(setAside))
+            if (FileExists(setAside)) {
                 DeleteFile(setAside);
+                Step("old set-aside deleted");
+            }
             // The old file keeps a second name until the compacted one has taken its place,
             // so the path never names anything but a whole database.
             LinkOrCopyFile(path, setAside);
+            Step("set aside");
             RenameFile(compacted, path);
+            Step("swapped");
             SyncFolder(FolderForSync(path));
+            Step("synced");
         }
         DeleteFile(setAside);
+        Step("set-aside deleted");
     } catch (const MallowError& e) {
         failure = Failure{e.Number(), e.Description()};
     } catch (const std::exception& e) {
@@ -199,10 +208,14 @@ bool Compact::BackupApplication(long appId, const std::string& source, const std
         if (FileExists(partial))
             DeleteFile(partial);
         engine::CopyDatabaseFile(source, partial);
+        Step("copied");
         RenameFile(partial, backupPath);
+        Step("renamed");
         SyncFolder(folder == "-1" ? "." : folder);
+        Step("synced");
 
         DeleteExpiredBackups(folder, baseName, today, keepDays, FileNameOfPath(backupPath));
+        Step("expired deleted");
     } catch (const MallowError& e) {
         failure = Failure{e.Number(), e.Description()};
     } catch (const std::exception& e) {

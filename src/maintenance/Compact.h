@@ -3,6 +3,7 @@
 #include "config/ConfigDatabase.h"
 #include "util/Clock.h"
 
+#include <functional>
 #include <string>
 
 namespace mallow {
@@ -42,6 +43,10 @@ public:
     /// The back-up folder of the current maintenance pass.
     std::string BackupFolder;
 
+    /// Called after every step that changes a file, with the step's name; lets a test stop
+    /// the process at exactly that point.
+    std::function<void(const char* step)> OnStep;
+
     /// The two temporary names of a compaction beside `path` (raises 5 for a path shorter than
     /// its extension).
     static std::string CompactedCopyName(const std::string& path);
@@ -58,6 +63,11 @@ public:
 
 private:
     std::string TimeStamp() const;
+    void Step(const char* name) const
+    {
+        if (OnStep)
+            OnStep(name);
+    }
 
     ConfigDatabase& config;
     const Clock& clock;
