@@ -10,6 +10,8 @@ struct sqlite3;
 
 namespace mallow::engine {
 
+struct Session;
+
 /// A connection to one database file, opened from a connection string of the form
 /// "Provider=...;Persist Security Info=False;Data Source=<path>" (keys compared without regard to
 /// case; "Jet OLEDB:Database Password" and "Jet OLEDB:System database" are honoured). While open
@@ -40,6 +42,10 @@ public:
     const std::string& Path() const;
 
     sqlite3* Handle() const; ///< for the engine's own classes
+    /// The open database as the engine's recordsets share it.
+    std::shared_ptr<Session> SharedSession() const;
+    /// The user name the connection registered under in the lock file ("Admin" by default).
+    const std::string& UserName() const;
 
 private:
     struct Impl;

@@ -35,15 +35,17 @@ public:
     /// positions on the first row. Raises the engine's errors for a bad statement or table.
     void Open(const std::string& source, Connection& connection, int options = adCmdText,
               const std::vector<Value>& parameters = {});
+    /// Writes a pending edit first, as moving away from it does. Destroying a recordset
+    /// without closing it drops a pending edit instead.
     void Close();
     bool IsOpen() const;
 
     void MoveFirst();
-    void MoveNext();   ///< raises 3021 when already past the last row
+    void MoveNext(); ///< raises 3021 when already past the last row
     void MoveLast();
     void MovePrevious();
-    bool Eof() const;  ///< past the last row (EOF)
-    bool Bof() const;  ///< before the first row (BOF)
+    bool Eof() const;         ///< past the last row (EOF)
+    bool Bof() const;         ///< before the first row (BOF)
     long RecordCount() const; ///< exact: the rows not deleted
 
     /// Reads a field of the current row; raises 3265 for an unknown name, 3021 without a current
@@ -54,12 +56,20 @@ public:
     /// Nothing is written before Update.
     void SetField(std::string_view name, const Value& value);
     std::vector<std::string> FieldNames() const;
+    int FieldCount() const;
+    /// Reads a field by its position, from 0; 3265 beyond the last.
+    Value FieldAt(int index) const;
 
     /// Starts a new row; an auto-number column already holds its value until Update.
     void AddNew();
-    /// Writes the pending row; raises the engine's error and keeps the row pending on failure.
+    /// Writes the pending row through its table; raises the engine's error and keeps the row
+    /// pending on failure, with nothing written. 3197 when another client changed the same
+    /// fields since they were read, 3167 when it deleted the row.
     void Update();
+    /// Drops the pending row or edit; an auto-number it was given stays unused.
     void CancelUpdate();
+    /// Whether AddNew or an assignment started a change that Update has not written yet.
+    bool EditPending() const;
     /// Deletes the current row; it stays current (and unreadable) until the cursor moves.
     void Delete();
     /// Reopens on the same source, positioning on the first row.

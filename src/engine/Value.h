@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <variant>
 
 namespace mallow::engine {
@@ -31,11 +32,19 @@ public:
     /// date form, a number its shortest decimal form.
     std::string ToText() const;
     /// Converts as assigning to a whole-number variable does; raises 13 (Type mismatch) for
-    /// Null or text that is no number, 6 (Overflow) beyond 64 bits. Doubles round half to even.
+    /// Null or text that is no number, 6 (Overflow) beyond 64 bits. Doubles round half to even;
+    /// True gives -1, False 0.
     int64_t ToLong() const;
     double ToDouble() const;
     /// Nonzero numbers are true; the texts "True"/"False" convert; anything else raises 13.
     bool ToBool() const;
+
+    /// The text of a Text value without copying it; empty for every other type.
+    std::string_view TextView() const
+    {
+        return type == Type::Text ? std::string_view(std::get<std::string>(data))
+                                  : std::string_view();
+    }
 
     bool operator==(const Value& other) const = default;
 

@@ -1,0 +1,127 @@
+#include "EngineTestSupport.h"
+
+#include "engine/Connection.h"
+#include "engine/JetError.h"
+#include "engine/LockFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace mallow::engine {
+namespace {
+
+bool Exists(const std::string& path)
+{
+    return std::filesystem::exists(path);
+}
+
+class LockFile : public ::testing::Test
+{
+protected:
+    void SetUp() override { test::MakeDatabase(database, "CREATE TABLE t (x INTEGER);"); }
+
+    test::TempFolder folder;
+    std::string database = folder.File("app.mdb");
+    std::string lock = folder.File("app.ldb");
+};
+
+TEST(LockFilePath, ReplacesTheExtensionOfTheFileName)
+{
+    EXPECT_EQ(LockFilePathFor("C:\\Data\\app.mdb"), "C:/Data/app.ldb");
+    EXPECT_EQ(LockFilePathFor("/srv/APP.MDB"), "/srv/APP.ldb");
+    EXPECT_EQ(LockFilePathFor("/srv/v1.2/app"), "/srv/v1.2/app.ldb");
+    EXPECT_EQ(LockFilePathFor("/srv/app.config.db"), "/srv/app.config.ldb");
+}
+
+TEST_F(LockFile, OpenRegistersAndTheLastCloseRemovesTheFile)
+{
+    Connection first;
+    first.Open("Data Source=" + database, "Fred", "");
+    ASSERT_TRUE(Exists(lock));
+    std::string expected(64, '\0');
+    const std::string computer = LockComputerName().substr(0, 32);
+    expected.replace(0, computer.size(), computer);
+    expected.replace(32, 4, "Fred");
+    EXPECT_EQ(test::ReadFile(lock), expected);
+    EXPECT_EQ(LiveClients(database), 1);
+    EXPECT_EQ(OtherLiveClients(database), 0);
+
+    // A second connection of the same process is a client of its own.
+    Connection second;
+    second.OpenFile(database);
+    const auto records = ReadLockRecords(database);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].userName, "Admin");
+    EXPECT_TRUE(records[0].live && records[1].live);
+    first.Close();
+    EXPECT_TRUE(Exists(lock));
+    EXPECT_EQ(LiveClients(database), 1);
+    second.Close();
+    EXPECT_FALSE(Exists(lock));
+    EXPECT_EQ(LiveClients(database), 0);
+}
+
+TEST_F(LockFile, TwoProcessesSeeEachOther)
+{
+    test::LockHolder holder(database);
+    ASSERT_EQ(holder.FirstLine(), "open");
+    EXPECT_EQ(OtherLiveClients(database), 1);
+    EXPECT_TRUE(HeldByOthers(database));
+
+    Connection mine;
+    mine.OpenFile(database);
+    const auto records = ReadLockRecords(database);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_TRUE(records[0].live);
+    EXPECT_TRUE(records[1].live);
+    EXPECT_EQ(records[0].computerName, LockComputerName());
+    EXPECT_EQ(LiveClients(database), 2);
+    EXPECT_EQ(OtherLiveClients(database), 1);
+
+    EXPECT_EQ(holder.Release(), 0);
+    EXPECT_EQ(OtherLiveClients(database), 0);
+    EXPECT_TRUE(Exists(lock)); // we are still in it
+    mine.Close();
+    EXPECT_FALSE(Exists(lock));
+}
+
+TEST_F(LockFile, AKilledClientLeavesAFreeRecord)
+{
+    {
+        test::LockHolder holder(database);
+        ASSERT_EQ(holder.FirstLine(), "open");
+        holder.Kill();
+    }
+    ASSERT_TRUE(Exists(lock));
+    const auto records = ReadLockRecords(database);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_FALSE(records[0].live);
+    EXPECT_EQ(LiveClients(database), 0);
+    EXPECT_FALSE(HeldByOthers(database));
+
+    Connection mine;
+    mine.OpenFile(database);
+    EXPECT_EQ(test::ReadFile(lock).size(), 64u); // the dead client's place is taken again
+    EXPECT_EQ(LiveClients(database), 1);
+    mine.Close();
+    EXPECT_FALSE(Exists(lock));
+}
+
+TEST_F(LockFile, GarbageOrTruncatedLockFilesDoNotStopAnOpen)
+{
+    for (const std::string& contents : {std::string(100, '\xA7'), std::string(30, 'x')}) {
+        test::WriteFile(lock, contents);
+        Connection connection;
+        connection.OpenFile(database);
+        const std::string now = test::ReadFile(lock);
+        ASSERT_GE(now.size(), 64u);
+        EXPECT_EQ(now.substr(32, 6), std::string("Admin\0", 6));
+        EXPECT_EQ(LiveClients(database), 1);
+        connection.Close();
+        EXPECT_FALSE(Exists(lock));
+    }
+}
+
+} // namespace
+} // namespace mallow::engine
