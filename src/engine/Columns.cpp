@@ -108,33 +108,35 @@ Value ConvertForColumn(const Value& value, const ColumnType& type)
     RaiseJet(jet::ConversionError);
 }
 
+Value::Type ReadType(int storage, ColumnKind kind)
+{
+    switch (storage) {
+    case SQLITE_NULL: return Value::Type::Null;
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+        if (kind == ColumnKind::Boolean)
+            return Value::Type::Boolean;
+        if (kind == ColumnKind::Date)
+            return Value::Type::Date;
+        return storage == SQLITE_INTEGER ? Value::Type::Long : Value::Type::Double;
+    default: return Value::Type::Text;
+    }
+}
+
 Value ReadColumn(sqlite3_stmt* stmt, int i, ColumnKind kind)
 {
-    switch (sqlite3_column_type(stmt, i)) {
-    case SQLITE_NULL:
-        return Value();
-    case SQLITE_INTEGER: {
-        const sqlite3_int64 n = sqlite3_column_int64(stmt, i);
-        if (kind == ColumnKind::Boolean)
-            return Value(n != 0);
-        if (kind == ColumnKind::Date)
-            return Value::Date(static_cast<double>(n));
-        return Value(static_cast<long long>(n));
+    const int storage = sqlite3_column_type(stmt, i);
+    switch (ReadType(storage, kind)) {
+    case Value::Type::Null: return Value();
+    case Value::Type::Boolean: return Value(sqlite3_column_double(stmt, i) != 0);
+    case Value::Type::Date: return Value::Date(sqlite3_column_double(stmt, i));
+    case Value::Type::Long: return Value(static_cast<long long>(sqlite3_column_int64(stmt, i)));
+    case Value::Type::Double: return Value(sqlite3_column_double(stmt, i));
+    case Value::Type::Text: break;
     }
-    case SQLITE_FLOAT: {
-        const double d = sqlite3_column_double(stmt, i);
-        if (kind == ColumnKind::Date)
-            return Value::Date(d);
-        if (kind == ColumnKind::Boolean)
-            return Value(d != 0);
-        return Value(d);
-    }
-    default: {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-        const int bytes = sqlite3_column_bytes(stmt, i);
-        return Value(std::string(text ? text : "", static_cast<std::size_t>(bytes)));
-    }
-    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+    const int bytes = sqlite3_column_bytes(stmt, i);
+    return Value(std::string(text ? text : "", static_cast<std::size_t>(bytes)));
 }
 
 } // namespace mallow::engine

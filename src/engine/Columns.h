@@ -27,6 +27,10 @@ ColumnType ClassifyDeclaredType(std::string_view declared);
 /// 3163 when text is longer than the column allows. Null stays Null.
 Value ConvertForColumn(const Value& value, const ColumnType& type);
 
+/// The type a value SQLite stores as `storage` (SQLITE_INTEGER, ...) reads as from a column of
+/// `kind`: whole numbers in a BOOLEAN column are True/False, numbers in a DATETIME column dates.
+Value::Type ReadType(int storage, ColumnKind kind);
+
 /// The value of result column `i` of the current row, typed by the column's kind (a BOOLEAN
 /// column reads as True/False, a DATETIME column as a date).
 Value ReadColumn(sqlite3_stmt* stmt, int i, ColumnKind kind);
