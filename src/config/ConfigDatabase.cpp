@@ -1,5 +1,7 @@
 #include "ConfigDatabase.h"
 
+#include "util/Paths.h"
+
 namespace mallow {
 
 using engine::Recordset;
@@ -15,7 +17,8 @@ ConfigDatabase::~ConfigDatabase()
 
 std::string ConfigDatabase::DatabasePath(const std::string& programFolder)
 {
-    return programFolder + "\\Compact20.mdb";
+    // Written with the folder's own separator, so messages show the path as the system does.
+    return programFolder + SeparatorOf(programFolder) + "Compact20.mdb";
 }
 
 std::string ConfigDatabase::ConnectionStringFor(const std::string& databasePath)

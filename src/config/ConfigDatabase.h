@@ -18,7 +18,7 @@ public:
     ConfigDatabase(const ConfigDatabase&) = delete;
     ConfigDatabase& operator=(const ConfigDatabase&) = delete;
 
-    /// "<programFolder>\Compact20.mdb"
+    /// "<programFolder>\Compact20.mdb", with the folder's separator
     static std::string DatabasePath(const std::string& programFolder);
     static std::string ConnectionStringFor(const std::string& databasePath);
 

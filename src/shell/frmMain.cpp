@@ -398,7 +398,7 @@ double frmMain::Now() const
 
 std::string frmMain::ProgramFile(const std::string& name) const
 {
-    return services.programFolder + "\\" + name;
+    return services.programFolder + SeparatorOf(services.programFolder) + name;
 }
 
 void frmMain::Start()

@@ -1,5 +1,6 @@
 #include "config/ConfigDatabase.h"
 #include "fixtures/ConfigFixture.h"
+#include "util/MallowError.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,8 @@ using namespace mallow;
 
 TEST(ConfigDatabase, PathAndConnectionString)
 {
-    EXPECT_EQ(ConfigDatabase::DatabasePath("/opt/mallow"), "/opt/mallow\\Compact20.mdb");
+    EXPECT_EQ(ConfigDatabase::DatabasePath("/opt/mallow"), "/opt/mallow/Compact20.mdb");
+    EXPECT_EQ(ConfigDatabase::DatabasePath("C:\\Mallow"), "C:\\Mallow\\Compact20.mdb");
     EXPECT_EQ(ConfigDatabase::ConnectionStringFor("/x/Compact20.mdb"),
               "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;"
               "Data Source=/x/Compact20.mdb");
