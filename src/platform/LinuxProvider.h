@@ -1,0 +1,71 @@
+#pragma once
+
+#include "platform/Mpr.h"
+#include "platform/SambaNetApi.h"
+
+namespace mallow::platform {
+
+/// The network provider on this machine: connections are the shares in the mount table
+/// (cifs/smb3 mounts and FUSE mounts of the whole network), a connection to a local name
+/// mounts the share with mount.cifs where the machine has it, a connection without one checks
+/// the share and credentials through libsmbclient, and the network is enumerated through
+/// libsmbclient (workgroups, servers, shares).
+class LinuxProvider : public NetProvider
+{
+public:
+    struct Options
+    {
+        unsigned timeoutMs = 5000;
+        NetCredentials credentials;
+        ConnectionDialogs* dialogs = nullptr;
+    };
+
+    LinuxProvider();
+    explicit LinuxProvider(Options options);
+    ~LinuxProvider() override;
+
+    DWORD WNetAddConnection2A(const NETRESOURCEA* resource, const char* password,
+                              const char* userName, DWORD flags) override;
+    DWORD WNetAddConnection3A(HWND owner, const NETRESOURCEA* resource, const char* password,
+                              const char* userName, DWORD flags) override;
+    DWORD WNetCancelConnectionA(const char* name, bool force) override;
+    DWORD WNetCancelConnection2A(const char* name, DWORD flags, bool force) override;
+    DWORD WNetConnectionDialog(HWND owner, DWORD type) override;
+    DWORD WNetDisconnectDialog(HWND owner, DWORD type) override;
+    DWORD WNetConnectionDialog1A(CONNECTDLGSTRUCTA* dialog) override;
+    DWORD WNetDisconnectDialog1A(DISCDLGSTRUCTA* dialog) override;
+    DWORD WNetGetUniversalNameA(const char* localPath, DWORD infoLevel, void* buffer,
+                                DWORD* bufferSize) override;
+    DWORD WNetGetUserA(const char* name, char* userName, DWORD* length) override;
+    DWORD WNetGetConnectionA(const char* localName, char* remoteName, DWORD* length) override;
+    DWORD WNetOpenEnumA(DWORD scope, DWORD type, DWORD usage, const NETRESOURCEA* resource,
+                        HANDLE* handle) override;
+    DWORD WNetEnumResourceA(HANDLE handle, DWORD* count, void* buffer,
+                            DWORD* bufferSize) override;
+    DWORD WNetCloseEnum(HANDLE handle) override;
+    DWORD WNetGetProviderNameA(DWORD netType, char* providerName, DWORD* bufferSize) override;
+    DWORD WNetGetNetworkInformationA(const char* provider, NETINFOSTRUCT* info) override;
+    DWORD WNetGetResourceInformationA(const NETRESOURCEA* resource, void* buffer,
+                                      DWORD* bufferSize, char** system) override;
+    DWORD WNetGetResourceParentA(const NETRESOURCEA* resource, void* buffer,
+                                 DWORD* bufferSize) override;
+    DWORD WNetUseConnectionA(HWND owner, const NETRESOURCEA* resource, const char* password,
+                             const char* userId, DWORD flags, char* accessName,
+                             DWORD* bufferSize, DWORD* result) override;
+    DWORD WNetGetLastErrorA(DWORD* error, char* errorBuffer, DWORD errorSize, char* nameBuffer,
+                            DWORD nameSize) override;
+
+    /// The provider's name for the SMB network.
+    static const char* ProviderName();
+
+private:
+    DWORD Connect(const std::string& remote, const std::string& local, const char* password,
+                  const char* user);
+    DWORD Fail(DWORD code, const std::string& text);
+
+    Options options;
+    DWORD lastError = 0;
+    std::string lastErrorText;
+};
+
+} // namespace mallow::platform

@@ -1,0 +1,79 @@
+#include "platform/SambaRpc.h"
+
+#include <cstddef>
+#include <memory>
+
+extern "C" {
+#include <core/werror.h>
+#include <rpc_common.h>
+#include <talloc.h>
+
+// Part of the server library's connection cache; its header does not publish it.
+WERROR libnetapi_get_binding_handle(struct libnetapi_ctx* ctx, const char* server_name,
+                                    const struct ndr_interface_table* table,
+                                    struct dcerpc_binding_handle** binding_handle);
+extern const struct ndr_interface_table ndr_table_srvsvc;
+}
+
+namespace mallow::platform {
+
+namespace {
+
+constexpr std::uint32_t NetNameDeleted = 64;
+constexpr std::uint32_t SemTimeout = 121;
+constexpr std::uint32_t RpcServerUnavailable = 1722;
+constexpr std::uint32_t RpcCallFailed = 1726;
+constexpr std::uint32_t DestinationNotFound = 2152;
+
+std::uint32_t ExchangeFailure(std::uint32_t ntStatus)
+{
+    switch (ntStatus) {
+    case 0xC00000B5: // I/O timeout
+        return SemTimeout;
+    case 0xC000020C: // connection disconnected
+    case 0xC000020D: // connection reset
+    case 0xC0000241: // connection aborted
+    case 0xC0000011: // end of file
+    case 0xC00000B0: // pipe disconnected
+    case 0xC000014B: // pipe broken
+        return NetNameDeleted;
+    default:
+        return RpcCallFailed;
+    }
+}
+
+struct TallocFree
+{
+    void operator()(void* p) const { talloc_free(p); }
+};
+
+} // namespace
+
+std::uint32_t SrvsvcRawCall(libnetapi_ctx* ctx, const std::string& server, std::uint32_t opnum,
+                            const std::vector<std::uint8_t>& request,
+                            std::vector<std::uint8_t>& reply, unsigned timeoutSeconds)
+{
+    dcerpc_binding_handle* handle = nullptr;
+    const WERROR opened =
+        libnetapi_get_binding_handle(ctx, server.c_str(), &ndr_table_srvsvc, &handle);
+    if (!W_ERROR_IS_OK(opened) || !handle) {
+        // The library reports a pipe it could not open as a missing printer destination.
+        const std::uint32_t code = W_ERROR_V(opened);
+        return code == DestinationNotFound || code == 0 ? RpcServerUnavailable : code;
+    }
+    dcerpc_binding_handle_set_timeout(handle, timeoutSeconds);
+
+    std::unique_ptr<void, TallocFree> memory(talloc_new(nullptr));
+    std::uint8_t* out = nullptr;
+    std::size_t outLength = 0;
+    std::uint32_t outFlags = 0;
+    const NTSTATUS status =
+        dcerpc_binding_handle_raw_call(handle, nullptr, opnum, 0, request.data(), request.size(),
+                                       memory.get(), &out, &outLength, &outFlags);
+    if (NT_STATUS_V(status) != 0)
+        return ExchangeFailure(NT_STATUS_V(status));
+    reply.assign(out, out + outLength);
+    return 0;
+}
+
+} // namespace mallow::platform
