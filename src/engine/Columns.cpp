@@ -111,7 +111,8 @@ Value ConvertForColumn(const Value& value, const ColumnType& type)
 Value::Type ReadType(int storage, ColumnKind kind)
 {
     switch (storage) {
-    case SQLITE_NULL: return Value::Type::Null;
+    case SQLITE_NULL:
+        return Value::Type::Null;
     case SQLITE_INTEGER:
     case SQLITE_FLOAT:
         if (kind == ColumnKind::Boolean)
@@ -119,7 +120,8 @@ Value::Type ReadType(int storage, ColumnKind kind)
         if (kind == ColumnKind::Date)
             return Value::Type::Date;
         return storage == SQLITE_INTEGER ? Value::Type::Long : Value::Type::Double;
-    default: return Value::Type::Text;
+    default:
+        return Value::Type::Text;
     }
 }
 
@@ -127,12 +129,18 @@ Value ReadColumn(sqlite3_stmt* stmt, int i, ColumnKind kind)
 {
     const int storage = sqlite3_column_type(stmt, i);
     switch (ReadType(storage, kind)) {
-    case Value::Type::Null: return Value();
-    case Value::Type::Boolean: return Value(sqlite3_column_double(stmt, i) != 0);
-    case Value::Type::Date: return Value::Date(sqlite3_column_double(stmt, i));
-    case Value::Type::Long: return Value(static_cast<long long>(sqlite3_column_int64(stmt, i)));
-    case Value::Type::Double: return Value(sqlite3_column_double(stmt, i));
-    case Value::Type::Text: break;
+    case Value::Type::Null:
+        return Value();
+    case Value::Type::Boolean:
+        return Value(sqlite3_column_double(stmt, i) != 0);
+    case Value::Type::Date:
+        return Value::Date(sqlite3_column_double(stmt, i));
+    case Value::Type::Long:
+        return Value(static_cast<long long>(sqlite3_column_int64(stmt, i)));
+    case Value::Type::Double:
+        return Value(sqlite3_column_double(stmt, i));
+    case Value::Type::Text:
+        break;
     }
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
     const int bytes = sqlite3_column_bytes(stmt, i);

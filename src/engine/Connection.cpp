@@ -243,9 +243,14 @@ void Connection::Open(const std::string& connectionString, const std::string& us
 
 void Connection::OpenFile(const std::string& path, const std::string& databasePassword)
 {
-    std::string text = "Data Source=\"" + path + "\"";
+    // Quoted values keep a ';' in the path or password; a quote inside cannot be written, so
+    // such a value goes unquoted.
+    const auto value = [](const std::string& text) {
+        return text.find('"') == std::string::npos ? "\"" + text + "\"" : text;
+    };
+    std::string text = "Data Source=" + value(path);
     if (!databasePassword.empty())
-        text += ";Jet OLEDB:Database Password=\"" + databasePassword + "\"";
+        text += ";Jet OLEDB:Database Password=" + value(databasePassword);
     Open(text);
 }
 

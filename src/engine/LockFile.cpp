@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
@@ -211,6 +212,10 @@ LockRegistration::LockRegistration(std::string_view databasePath, const std::str
                                    const std::string& displayPath)
     : lockPath(LockFilePathFor(databasePath))
 {
+    // The last client removes the file by this name, whatever its working folder is by then.
+    std::error_code ec;
+    if (const auto absolute = std::filesystem::absolute(lockPath, ec); !ec)
+        lockPath = absolute.string();
     const auto fail = [&] { RaiseJet(jet::FileInUse, displayPath); };
     struct stat database = {};
     const mode_t mode =

@@ -9,6 +9,7 @@
 #include "util/Dates.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cstdint>
 #include <optional>
@@ -52,25 +53,38 @@ struct Cell
     };
 };
 
-// Storage that grows in fixed chunks, so that nothing already stored ever moves or is copied.
+// Storage that grows in chunks of doubling size, so that nothing already stored ever moves or
+// is copied, and a small row set stays small.
 class CellChunks
 {
 public:
     std::size_t Size() const { return size; }
-    Cell& operator[](std::size_t i) { return chunks[i / ChunkCells][i % ChunkCells]; }
-    const Cell& operator[](std::size_t i) const { return chunks[i / ChunkCells][i % ChunkCells]; }
+    Cell& operator[](std::size_t i) { return At(i); }
+    const Cell& operator[](std::size_t i) const { return const_cast<CellChunks*>(this)->At(i); }
     void PushBack(const Cell& cell)
     {
-        if (size % ChunkCells == 0)
-            chunks.push_back(std::make_unique<Cell[]>(ChunkCells));
-        chunks.back()[size % ChunkCells] = cell;
-        ++size;
+        if (size == capacity) {
+            const std::size_t next = FirstChunk << chunks.size();
+            chunks.push_back(std::make_unique<Cell[]>(next));
+            capacity += next;
+        }
+        At(size++) = cell;
     }
 
 private:
-    static constexpr std::size_t ChunkCells = 1 << 16;
+    // Chunk k holds FirstChunk << k cells and starts at FirstChunk * (2^k - 1).
+    Cell& At(std::size_t i)
+    {
+        const std::size_t j = i + FirstChunk;
+        const int k = std::bit_width(j) - 1 - FirstShift;
+        return chunks[static_cast<std::size_t>(k)][j - (FirstChunk << k)];
+    }
+
+    static constexpr int FirstShift = 6;
+    static constexpr std::size_t FirstChunk = std::size_t{1} << FirstShift;
     std::vector<std::unique_ptr<Cell[]>> chunks;
     std::size_t size = 0;
+    std::size_t capacity = 0;
 };
 
 class TextPool
@@ -79,8 +93,10 @@ public:
     // A stable copy of `text`, kept as long as the pool.
     const char* Keep(std::string_view text)
     {
-        if (text.size() > ChunkBytes - used || chunks.empty()) {
-            chunks.push_back(std::make_unique<char[]>(std::max(ChunkBytes, text.size())));
+        if (chunks.empty() || text.size() > capacity - used) {
+            nextChunk = std::min(nextChunk * 2, MaxChunk);
+            capacity = std::max(nextChunk, text.size());
+            chunks.push_back(std::make_unique<char[]>(capacity));
             used = 0;
         }
         char* at = chunks.back().get() + used;
@@ -90,8 +106,10 @@ public:
     }
 
 private:
-    static constexpr std::size_t ChunkBytes = 1 << 20;
+    static constexpr std::size_t MaxChunk = std::size_t{1} << 20;
     std::vector<std::unique_ptr<char[]>> chunks;
+    std::size_t nextChunk = 1024;
+    std::size_t capacity = 0;
     std::size_t used = 0;
 };
 
@@ -100,8 +118,8 @@ struct RowStore
 {
     std::vector<ColumnInfo> columns;
     std::shared_ptr<const TableInfo> table; ///< null when the rows cannot be written back
-    CellChunks cells; ///< row after row
-    TextPool text;    ///< the text of every Text cell
+    CellChunks cells;                       ///< row after row
+    TextPool text;                          ///< the text of every Text cell
     std::vector<sqlite3_int64> rowids;
     std::vector<unsigned char> deleted;
     long live = 0;
@@ -114,12 +132,18 @@ struct RowStore
     {
         const Cell& cell = cells[row * Width() + column];
         switch (cell.type) {
-        case Value::Type::Null: return Value();
-        case Value::Type::Boolean: return Value(cell.whole != 0);
-        case Value::Type::Long: return Value(static_cast<long long>(cell.whole));
-        case Value::Type::Double: return Value(cell.real);
-        case Value::Type::Date: return Value::Date(cell.real);
-        case Value::Type::Text: break;
+        case Value::Type::Null:
+            return Value();
+        case Value::Type::Boolean:
+            return Value(cell.whole != 0);
+        case Value::Type::Long:
+            return Value(static_cast<long long>(cell.whole));
+        case Value::Type::Double:
+            return Value(cell.real);
+        case Value::Type::Date:
+            return Value::Date(cell.real);
+        case Value::Type::Text:
+            break;
         }
         return Value(std::string(cell.text, cell.length));
     }
@@ -137,11 +161,18 @@ struct RowStore
         Cell cell;
         cell.type = value.GetType();
         switch (cell.type) {
-        case Value::Type::Null: break;
-        case Value::Type::Boolean: cell.whole = value.ToBool() ? 1 : 0; break;
-        case Value::Type::Long: cell.whole = value.ToLong(); break;
+        case Value::Type::Null:
+            break;
+        case Value::Type::Boolean:
+            cell.whole = value.ToBool() ? 1 : 0;
+            break;
+        case Value::Type::Long:
+            cell.whole = value.ToLong();
+            break;
         case Value::Type::Double:
-        case Value::Type::Date: cell.real = value.ToDouble(); break;
+        case Value::Type::Date:
+            cell.real = value.ToDouble();
+            break;
         case Value::Type::Text:
             cell.text = text.Keep(value.TextView());
             cell.length = static_cast<std::uint32_t>(value.TextView().size());
@@ -172,14 +203,19 @@ struct RowStore
         const int storage = sqlite3_column_type(stmt, i);
         cell.type = ReadType(storage, kind);
         switch (cell.type) {
-        case Value::Type::Null: break;
-        case Value::Type::Long: cell.whole = sqlite3_column_int64(stmt, i); break;
+        case Value::Type::Null:
+            break;
+        case Value::Type::Long:
+            cell.whole = sqlite3_column_int64(stmt, i);
+            break;
         case Value::Type::Boolean:
             cell.whole = storage == SQLITE_INTEGER ? sqlite3_column_int64(stmt, i) != 0
                                                    : sqlite3_column_double(stmt, i) != 0;
             break;
         case Value::Type::Double:
-        case Value::Type::Date: cell.real = sqlite3_column_double(stmt, i); break;
+        case Value::Type::Date:
+            cell.real = sqlite3_column_double(stmt, i);
+            break;
         case Value::Type::Text: {
             const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
             cell.length = static_cast<std::uint32_t>(sqlite3_column_bytes(stmt, i));
@@ -546,6 +582,15 @@ struct Recordset::Impl
                !store->deleted[static_cast<std::size_t>(position)];
     }
 
+    Value Read(std::size_t column) const
+    {
+        if (mode != Mode::None)
+            return buffer[column];
+        if (!OnLiveRow())
+            RaiseJet(jet::NoCurrentRecord);
+        return store->Get(static_cast<std::size_t>(position), column);
+    }
+
     std::size_t IndexOf(std::string_view name) const
     {
         const auto& columns = store->columns;
@@ -693,8 +738,11 @@ struct Recordset::Impl
                 continue;
             const std::string name = "\"" + TableColumnOf(i).name + "\"";
             sets += (sets.empty() ? "" : ", ") + name + " = ?";
-            // Optimistic locking: the row must still hold what this row set read.
-            checks += " AND " + name + " IS ?";
+            // Optimistic locking: the row must still hold what this row set read. Any nonzero
+            // number in a Boolean column reads as True.
+            const bool boolean = store->columns[i].type.kind == ColumnKind::Boolean &&
+                                 original[i].GetType() == Value::Type::Boolean;
+            checks += " AND " + (boolean ? "(" + name + " <> 0)" : name) + " IS ?";
             values.push_back(buffer[i]);
             originals.push_back(original[i]);
         }
@@ -901,12 +949,7 @@ Value Recordset::Field(std::string_view name) const
 {
     if (!IsOpen())
         RaiseJet(jet::ObjectClosed);
-    const std::size_t column = impl->IndexOf(name);
-    if (impl->mode != Impl::Mode::None)
-        return impl->buffer[column];
-    if (!impl->OnLiveRow())
-        RaiseJet(jet::NoCurrentRecord);
-    return impl->store->Get(static_cast<std::size_t>(impl->position), column);
+    return impl->Read(impl->IndexOf(name));
 }
 
 Value Recordset::FieldAt(int index) const
@@ -915,7 +958,7 @@ Value Recordset::FieldAt(int index) const
         RaiseJet(jet::ObjectClosed);
     if (index < 0 || static_cast<std::size_t>(index) >= impl->store->Width())
         RaiseJet(jet::ItemNotFound);
-    return Field(impl->store->columns[static_cast<std::size_t>(index)].name);
+    return impl->Read(static_cast<std::size_t>(index));
 }
 
 int Recordset::FieldCount() const

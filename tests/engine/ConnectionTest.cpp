@@ -55,6 +55,11 @@ TEST(ConnectionOpen, OpensTheConfigurationDatabaseByAPathWithEitherSeparator)
     EXPECT_TRUE(connection.IsOpen());
     EXPECT_EQ(connection.Path(), config.DatabasePath());
     connection.Close();
+    // A program folder at the root gives a doubled separator.
+    const std::string doubled = config.ProgramFolder() + "\\\\Compact20.mdb";
+    connection.Open(ConnectionText(doubled));
+    EXPECT_TRUE(std::filesystem::exists(config.ProgramFolder() + "/Compact20.ldb"));
+    connection.Close();
     EXPECT_FALSE(connection.IsOpen());
     EXPECT_EQ(test::ErrorNumberOf([&] { connection.Close(); }), jet::ObjectClosed);
     EXPECT_EQ(test::ErrorNumberOf([&] { connection.Execute("DELETE FROM Log"); }),

@@ -259,6 +259,27 @@ TEST_F(Apps, ConcurrentChangeOfTheSameFieldIsAConflict)
     EXPECT_EQ(apps.RecordCount(), 2);
 }
 
+TEST_F(Apps, LargeAndManyValuesReadBackExactly)
+{
+    // One text larger than any storage chunk, then thousands of small ones after it.
+    config.Sql("INSERT INTO Log (Comments, [Size Before]) VALUES (printf('%.*c', 1500000, 'z'), 0);"
+               "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
+               "INSERT INTO Log (Comments, [Size Before]) SELECT 'row ' || i, i FROM n;");
+    Recordset log;
+    log.Open("SELECT * FROM Log ORDER BY [Event ID]", connection);
+    ASSERT_EQ(log.RecordCount(), 5001);
+    EXPECT_EQ(log.Field("Comments").ToText(), std::string(1500000, 'z'));
+    long n = 0;
+    bool exact = true;
+    for (log.MoveNext(); !log.Eof(); log.MoveNext()) {
+        ++n;
+        exact = exact && log.Field("Comments").ToText() == "row " + std::to_string(n) &&
+                log.FieldAt(4).ToLong() == n;
+    }
+    EXPECT_EQ(n, 5000);
+    EXPECT_TRUE(exact);
+}
+
 TEST_F(Apps, ComputedRowsAreReadOnlyAndClosedRowsetsRefuse)
 {
     Recordset joined;
