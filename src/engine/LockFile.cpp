@@ -22,6 +22,8 @@ namespace {
 // Registering and leaving take a short lock on this byte, far past any record, so that a
 // client never registers in a file the last one is just removing.
 constexpr off_t GuardOffset = off_t{1} << 40;
+// A process that holds the database for itself locks this byte for as long as it does.
+constexpr off_t HoldOffset = GuardOffset + 1;
 constexpr std::size_t MaxClients = 1 << 20;
 
 // Open-file-description locks belong to the open file, not the process: two connections of
@@ -41,29 +43,48 @@ bool Lock(int fd, short type, off_t start, off_t length, bool wait)
     }
 }
 
-bool IsLocked(int fd, std::size_t slot)
+// Whether an open file other than `fd` holds a lock on the range.
+bool IsRangeLocked(int fd, off_t start, off_t length)
 {
     struct flock lock = {};
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
-    lock.l_start = static_cast<off_t>(slot * LockRecordSize);
-    lock.l_len = static_cast<off_t>(LockRecordSize);
+    lock.l_start = start;
+    lock.l_len = length;
     if (fcntl(fd, F_OFD_GETLK, &lock) != 0)
         return false;
     return lock.l_type != F_UNLCK;
 }
 
-// The registrations of this process, so that readers can tell them from other clients.
+bool IsLocked(int fd, std::size_t slot)
+{
+    return IsRangeLocked(fd, static_cast<off_t>(slot * LockRecordSize),
+                         static_cast<off_t>(LockRecordSize));
+}
+
+std::size_t SlotsOf(const struct stat& st)
+{
+    return (static_cast<std::size_t>(st.st_size) + LockRecordSize - 1) / LockRecordSize;
+}
+
+// The registrations and holds of this process, so that they can be told from other clients.
 struct OwnRegistrations
 {
     std::mutex mutex;
     std::multiset<std::tuple<dev_t, ino_t, std::size_t>> slots;
+    std::multiset<std::pair<dev_t, ino_t>> holds;
 };
 
 OwnRegistrations& Own()
 {
     static OwnRegistrations own;
     return own;
+}
+
+bool HeldByThisProcess(const struct stat& st)
+{
+    std::lock_guard lock(Own().mutex);
+    return Own().holds.count({st.st_dev, st.st_ino}) > 0;
 }
 
 std::string NameField(const unsigned char* bytes)
@@ -92,11 +113,21 @@ void PutName(unsigned char* field, const std::string& name)
 class Descriptor
 {
 public:
-    explicit Descriptor(int fd) : fd(fd) {}
+    explicit Descriptor(int fd = -1) : fd(fd) {}
     ~Descriptor()
     {
         if (fd >= 0)
             close(fd);
+    }
+    Descriptor(Descriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
+    Descriptor& operator=(Descriptor&& other) noexcept
+    {
+        if (this != &other) {
+            if (fd >= 0)
+                close(fd);
+            fd = std::exchange(other.fd, -1);
+        }
+        return *this;
     }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
@@ -106,6 +137,75 @@ public:
 private:
     int fd;
 };
+
+// The lock file by an absolute name: the last client removes it by this name, whatever its
+// working folder is by then.
+std::string AbsoluteLockPath(std::string_view databasePath)
+{
+    std::string path = LockFilePathFor(databasePath);
+    std::error_code ec;
+    if (const auto absolute = std::filesystem::absolute(path, ec); !ec)
+        path = absolute.string();
+    return path;
+}
+
+bool StillNamed(int fd, const std::string& path, struct stat& held)
+{
+    struct stat named = {};
+    return fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+struct GuardedFile
+{
+    Descriptor file;
+    struct stat held = {};
+    bool created = false;
+};
+
+// Opens (or creates) the lock file and takes its guard, making sure the file still has its
+// name: the last client may have removed it between our open and the guard. Raises 3051.
+GuardedFile OpenGuarded(const std::string& lockPath, std::string_view databasePath,
+                        const std::string& displayPath)
+{
+    struct stat database = {};
+    const mode_t mode =
+        stat(NativePath(databasePath).c_str(), &database) == 0 ? (database.st_mode & 0666) : 0666;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        GuardedFile guarded;
+        int raw = open(lockPath.c_str(), O_RDWR | O_CLOEXEC);
+        if (raw < 0 && errno == ENOENT) {
+            raw = open(lockPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            guarded.created = raw >= 0;
+            if (raw < 0 && errno == EEXIST)
+                continue;
+        }
+        if (raw < 0)
+            break;
+        guarded.file = Descriptor(raw);
+        // Whoever may write the database may register in its lock file.
+        if (guarded.created)
+            fchmod(raw, mode);
+        if (!Lock(raw, F_WRLCK, GuardOffset, 1, true))
+            break;
+        if (StillNamed(raw, lockPath, guarded.held))
+            return guarded;
+    }
+    RaiseJet(jet::FileInUse, displayPath);
+}
+
+// Under the guard: removes the lock file when no client and no hold is left in it.
+void RemoveWhenUnused(int fd, const std::string& lockPath)
+{
+    struct stat held = {};
+    if (!StillNamed(fd, lockPath, held) || IsRangeLocked(fd, HoldOffset, 1))
+        return;
+    for (std::size_t i = 0; i < SlotsOf(held); ++i) {
+        if (IsLocked(fd, i))
+            return;
+    }
+    unlink(lockPath.c_str());
+}
 
 struct Snapshot
 {
@@ -208,73 +308,87 @@ std::string LockComputerName()
     return name;
 }
 
+LockFileHold::LockFileHold(std::string_view databasePath, const std::string& displayPath)
+    : lockPath(AbsoluteLockPath(databasePath))
+{
+    GuardedFile guarded = OpenGuarded(lockPath, databasePath, displayPath);
+    const int file = guarded.file.Get();
+    const auto refuse = [&](const std::string& who) {
+        RemoveWhenUnused(file, lockPath);
+        RaiseJet(jet::OpenedExclusively, who);
+    };
+    if (IsRangeLocked(file, HoldOffset, 1) || !Lock(file, F_WRLCK, HoldOffset, 1, false))
+        refuse("Admin' on machine '" + LockComputerName());
+    for (std::size_t slot = 0; slot < SlotsOf(guarded.held); ++slot) {
+        if (!IsLocked(file, slot))
+            continue;
+        unsigned char record[LockRecordSize] = {};
+        [[maybe_unused]] const auto got =
+            pread(file, record, LockRecordSize, static_cast<off_t>(slot * LockRecordSize));
+        const std::string user = NameField(record + LockNameSize);
+        Lock(file, F_UNLCK, HoldOffset, 1, false);
+        refuse((user.empty() ? std::string("Admin") : user) + "' on machine '" + NameField(record));
+    }
+    Lock(file, F_UNLCK, GuardOffset, 1, false);
+    device = guarded.held.st_dev;
+    inode = guarded.held.st_ino;
+    fd = guarded.file.Release();
+    std::lock_guard lock(Own().mutex);
+    Own().holds.emplace(device, inode);
+}
+
+LockFileHold::~LockFileHold()
+{
+    {
+        std::lock_guard lock(Own().mutex);
+        const auto it = Own().holds.find({device, inode});
+        if (it != Own().holds.end())
+            Own().holds.erase(it);
+    }
+    Lock(fd, F_WRLCK, GuardOffset, 1, true);
+    Lock(fd, F_UNLCK, HoldOffset, 1, false);
+    RemoveWhenUnused(fd, lockPath);
+    close(fd); // releases the guard
+}
+
 LockRegistration::LockRegistration(std::string_view databasePath, const std::string& userName,
                                    const std::string& displayPath)
-    : lockPath(LockFilePathFor(databasePath))
+    : lockPath(AbsoluteLockPath(databasePath))
 {
-    // The last client removes the file by this name, whatever its working folder is by then.
-    std::error_code ec;
-    if (const auto absolute = std::filesystem::absolute(lockPath, ec); !ec)
-        lockPath = absolute.string();
-    const auto fail = [&] { RaiseJet(jet::FileInUse, displayPath); };
-    struct stat database = {};
-    const mode_t mode =
-        stat(NativePath(databasePath).c_str(), &database) == 0 ? (database.st_mode & 0666) : 0666;
-    for (int attempt = 0;; ++attempt) {
-        if (attempt == 100)
-            fail();
-        bool created = false;
-        int raw = open(lockPath.c_str(), O_RDWR | O_CLOEXEC);
-        if (raw < 0 && errno == ENOENT) {
-            raw = open(lockPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-            created = raw >= 0;
-            if (raw < 0 && errno == EEXIST)
-                continue;
-        }
-        if (raw < 0)
-            fail();
-        Descriptor file(raw);
-        // Whoever may write the database may register in its lock file.
-        if (created)
-            fchmod(file.Get(), mode);
-        if (!Lock(file.Get(), F_WRLCK, GuardOffset, 1, true))
-            fail();
-        // The last client may have removed the file between our open and the guard.
-        struct stat held = {};
-        struct stat named = {};
-        if (fstat(file.Get(), &held) != 0 || stat(lockPath.c_str(), &named) != 0 ||
-            held.st_dev != named.st_dev || held.st_ino != named.st_ino)
-            continue;
+    GuardedFile guarded = OpenGuarded(lockPath, databasePath, displayPath);
+    const int file = guarded.file.Get();
+    const auto fail = [&] {
+        RemoveWhenUnused(file, lockPath);
+        RaiseJet(jet::FileInUse, displayPath);
+    };
+    // Another process holds the database for itself.
+    if (IsRangeLocked(file, HoldOffset, 1) && !HeldByThisProcess(guarded.held))
+        fail();
 
-        std::size_t candidate = 0;
-        while (IsLocked(file.Get(), candidate) ||
-               !Lock(file.Get(), F_WRLCK, static_cast<off_t>(candidate * LockRecordSize),
-                     static_cast<off_t>(LockRecordSize), false)) {
-            if (++candidate == MaxClients)
-                fail();
-        }
-
-        unsigned char record[LockRecordSize] = {};
-        PutName(record, LockComputerName());
-        PutName(record + LockNameSize, userName.empty() ? std::string("Admin") : userName);
-        if (pwrite(file.Get(), record, LockRecordSize,
-                   static_cast<off_t>(candidate * LockRecordSize)) !=
-            static_cast<ssize_t>(LockRecordSize)) {
-            // Nobody else is registered when we made the file: take it away again.
-            if (created)
-                unlink(lockPath.c_str());
+    std::size_t candidate = 0;
+    while (IsLocked(file, candidate) ||
+           !Lock(file, F_WRLCK, static_cast<off_t>(candidate * LockRecordSize),
+                 static_cast<off_t>(LockRecordSize), false)) {
+        if (++candidate == MaxClients)
             fail();
-        }
-        Lock(file.Get(), F_UNLCK, GuardOffset, 1, false);
-
-        slot = candidate;
-        device = held.st_dev;
-        inode = held.st_ino;
-        fd = file.Release();
-        std::lock_guard lock(Own().mutex);
-        Own().slots.emplace(device, inode, slot);
-        return;
     }
+    unsigned char record[LockRecordSize] = {};
+    PutName(record, LockComputerName());
+    PutName(record + LockNameSize, userName.empty() ? std::string("Admin") : userName);
+    if (pwrite(file, record, LockRecordSize, static_cast<off_t>(candidate * LockRecordSize)) !=
+        static_cast<ssize_t>(LockRecordSize)) {
+        Lock(file, F_UNLCK, static_cast<off_t>(candidate * LockRecordSize),
+             static_cast<off_t>(LockRecordSize), false);
+        fail();
+    }
+    Lock(file, F_UNLCK, GuardOffset, 1, false);
+
+    slot = candidate;
+    device = guarded.held.st_dev;
+    inode = guarded.held.st_ino;
+    fd = guarded.file.Release();
+    std::lock_guard lock(Own().mutex);
+    Own().slots.emplace(device, inode, slot);
 }
 
 LockRegistration::~LockRegistration()
@@ -288,19 +402,7 @@ LockRegistration::~LockRegistration()
     Lock(fd, F_WRLCK, GuardOffset, 1, true);
     Lock(fd, F_UNLCK, static_cast<off_t>(slot * LockRecordSize), static_cast<off_t>(LockRecordSize),
          false);
-    struct stat held = {};
-    struct stat named = {};
-    const bool stillNamed = fstat(fd, &held) == 0 && stat(lockPath.c_str(), &named) == 0 &&
-                            held.st_dev == named.st_dev && held.st_ino == named.st_ino;
-    if (stillNamed) {
-        const auto slots =
-            (static_cast<std::size_t>(held.st_size) + LockRecordSize - 1) / LockRecordSize;
-        bool anyone = false;
-        for (std::size_t i = 0; i < slots && !anyone; ++i)
-            anyone = IsLocked(fd, i);
-        if (!anyone)
-            unlink(lockPath.c_str());
-    }
+    RemoveWhenUnused(fd, lockPath);
     close(fd); // releases the guard
 }
 

@@ -39,6 +39,26 @@ bool HeldByOthers(std::string_view databasePath);
 /// The name this machine registers under: the host name, upper-cased.
 std::string LockComputerName();
 
+/// Holds a database for this process alone, from construction to destruction: raises 3356
+/// (naming the user and machine of the first other live record) when a client of another
+/// process, or another connection of this one, has it open; while held, clients of other
+/// processes cannot register (their Open raises 3051). Connections of this process still may,
+/// so that work on the held file (compacting it) can open it.
+class LockFileHold
+{
+public:
+    LockFileHold(std::string_view databasePath, const std::string& displayPath);
+    ~LockFileHold();
+    LockFileHold(const LockFileHold&) = delete;
+    LockFileHold& operator=(const LockFileHold&) = delete;
+
+private:
+    std::string lockPath;
+    int fd = -1;
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+
 /// One client's registration, from construction to destruction. The last client to leave
 /// removes the lock file.
 class LockRegistration

@@ -11,6 +11,8 @@
 namespace mallow::engine {
 namespace {
 
+using test::ErrorNumberOf;
+
 bool Exists(const std::string& path)
 {
     return std::filesystem::exists(path);
@@ -121,6 +123,49 @@ TEST_F(LockFile, GarbageOrTruncatedLockFilesDoNotStopAnOpen)
         connection.Close();
         EXPECT_FALSE(Exists(lock));
     }
+}
+
+} // namespace
+} // namespace mallow::engine
+
+namespace mallow::engine {
+namespace {
+
+TEST_F(LockFile, AHoldIsRefusedWhileAnotherClientIsLiveAndAllowedOnceItDied)
+{
+    test::LockHolder holder(database);
+    ASSERT_EQ(holder.FirstLine(), "open");
+    try {
+        LockFileHold hold(database, database);
+        FAIL() << "held while another client had it open";
+    } catch (const MallowError& error) {
+        EXPECT_EQ(error.Number(), jet::OpenedExclusively);
+        EXPECT_EQ(error.Description(),
+                  "You attempted to open a database that is already opened exclusively by user "
+                  "'Admin' on machine '" +
+                      LockComputerName() + "'.  Try again when the database is available.");
+    }
+    holder.Kill();
+    LockFileHold hold(database, database);
+    EXPECT_EQ(LiveClients(database), 0);
+}
+
+TEST_F(LockFile, WhileHeldOnlyThisProcessMayOpen)
+{
+    {
+        LockFileHold hold(database, database);
+        test::LockHolder other(database);
+        EXPECT_EQ(other.FirstLine(), "error " + std::to_string(jet::FileInUse));
+        Connection mine; // the holder's own work on the file
+        mine.OpenFile(database);
+        EXPECT_EQ(LiveClients(database), 1);
+        EXPECT_EQ(ErrorNumberOf([&] { LockFileHold second(database, database); }),
+                  jet::OpenedExclusively);
+    }
+    EXPECT_FALSE(Exists(lock));
+    test::LockHolder other(database);
+    EXPECT_EQ(other.FirstLine(), "open");
+    EXPECT_EQ(other.Release(), 0);
 }
 
 } // namespace
