@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace mallow::engine {
 namespace {
@@ -166,6 +169,42 @@ TEST_F(LockFile, WhileHeldOnlyThisProcessMayOpen)
     test::LockHolder other(database);
     EXPECT_EQ(other.FirstLine(), "open");
     EXPECT_EQ(other.Release(), 0);
+}
+
+} // namespace
+} // namespace mallow::engine
+
+namespace mallow::engine {
+namespace {
+
+TEST_F(LockFile, ClientsComingAndGoingAtOnceNeverFailNorLeaveTheFileBehind)
+{
+    constexpr int Processes = 3;
+    constexpr int Rounds = 150;
+    std::vector<pid_t> children;
+    for (int p = 0; p < Processes; ++p) {
+        const pid_t child = fork();
+        if (child == 0) {
+            int failures = 0;
+            for (int i = 0; i < Rounds; ++i) {
+                failures += ErrorNumberOf([&] {
+                                Connection connection;
+                                connection.OpenFile(database);
+                                if (LiveClients(database) < 1)
+                                    throw MallowError(1, "test", "not registered");
+                                connection.Close();
+                            }) != 0;
+            }
+            _exit(failures == 0 ? 0 : 1);
+        }
+        children.push_back(child);
+    }
+    for (const pid_t child : children) {
+        int status = -1;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_FALSE(Exists(lock));
 }
 
 } // namespace
