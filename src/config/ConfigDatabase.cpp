@@ -52,8 +52,12 @@ void ConfigDatabase::Open(const std::string& programFolder)
 void ConfigDatabase::Close()
 {
     for (auto* rs : {&AppsRecordset, &ScheduleRecordset, &LogRecordset, &LogBackupRecordset}) {
-        if (*rs && (*rs)->IsOpen())
-            (*rs)->Close();
+        if (!*rs || !(*rs)->IsOpen())
+            continue;
+        // A change nobody saved (a browsed folder, say) is not written on the way out.
+        if ((*rs)->EditPending())
+            (*rs)->CancelUpdate();
+        (*rs)->Close();
     }
     if (ConfigConnection && ConfigConnection->IsOpen())
         ConfigConnection->Close();
