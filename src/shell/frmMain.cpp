@@ -78,6 +78,16 @@ Qt::CheckState CheckStateOf(const engine::Value& value)
     return state == 1 ? Qt::Checked : state == 2 ? Qt::PartiallyChecked : Qt::Unchecked;
 }
 
+// The value a check box stores: 0 unchecked, 1 checked, 2 greyed.
+int CheckValue(const QCheckBox* box)
+{
+    switch (box->checkState()) {
+    case Qt::Checked: return 1;
+    case Qt::PartiallyChecked: return 2;
+    default: return 0;
+    }
+}
+
 // Twips are 1/1440 inch; the screen's logical resolution turns them into pixels.
 int TwipsToPixels(int twips, const QWidget* widget)
 {
@@ -286,6 +296,8 @@ void frmMain::BuildResultsTab(QWidget* page)
     cboApps = Named(new QComboBox, "cboApps");
     cboApps->setEditable(true);
     cboApps->setInsertPolicy(QComboBox::NoInsert);
+    // The combo box completes by its own rules (type-ahead below), not Qt's.
+    cboApps->setCompleter(nullptr);
     txtBeginningDate = Named(new QLineEdit, "txtBeginningDate");
     txtEndingDate = Named(new QLineEdit, "txtEndingDate");
     ChooseBeginDate = Button("ChooseBeginDate", "...");
@@ -720,7 +732,7 @@ void frmMain::cmdSaveDatabaseInfo_Click()
             apps.SetField("MDW", txtMDW->text().toStdString());
             apps.SetField("UserName", txtUserName->text().toStdString());
             apps.SetField("UserPassword", txtUserPassword->text().toStdString());
-            apps.SetField("LogUsersOff", static_cast<int>(chkDisconnect->checkState()));
+            apps.SetField("LogUsersOff", CheckValue(chkDisconnect));
             apps.Update();
             services.prompter->MsgBox("The database information has been saved.");
             lstApplications->setFocus();
@@ -802,11 +814,10 @@ void frmMain::cmdSaveSchedule_Click()
             for (int i = 0; i < 7; ++i)
                 schedule.SetField(WeekdayColumns[i], weekdayBoxes[i]->text().toStdString());
             schedule.SetField("Backup", txtBack->text().toStdString());
-            schedule.SetField("Enabled", static_cast<int>(chkEnabled->checkState()));
-            schedule.SetField("BUEnabled", static_cast<int>(chkBack->checkState()));
+            schedule.SetField("Enabled", CheckValue(chkEnabled));
+            schedule.SetField("BUEnabled", CheckValue(chkBack));
             schedule.SetField("BUDays", txtBUDays->text().toStdString());
-            schedule.SetField("SendDisconnectMsg",
-                              static_cast<int>(chkSendDisconnectMsg->checkState()));
+            schedule.SetField("SendDisconnectMsg", CheckValue(chkSendDisconnectMsg));
             schedule.SetField("DelayBeforeDisconnect",
                               txtDelayBeforDisconnect->text().toStdString());
             schedule.SetField("DisconnectMessage", txtDisconnectMessage->text().toStdString());

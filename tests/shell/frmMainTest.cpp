@@ -251,19 +251,6 @@ private slots:
         QCOMPARE(ListingOf(config.ProgramFolder()), listing);
     }
 
-    void ReadOnlyFolderIsReportedWithNothingWritten()
-    {
-        if (geteuid() == 0)
-            QSKIP("root writes into read-only folders");
-        test::ConfigFixture config;
-        const std::string before = test::ReadFile(config.DatabasePath());
-        chmod(config.ProgramFolder().c_str(), 0555);
-        Started s(config.ProgramFolder());
-        chmod(config.ProgramFolder().c_str(), 0755);
-        QVERIFY(s.prompter.Last().rfind("An error has occured in module 'Form_Load'.", 0) == 0);
-        QVERIFY(test::ReadFile(config.DatabasePath()) == before);
-    }
-
     void ShutdownReleasesTheDatabase()
     {
         test::ConfigFixture config;
