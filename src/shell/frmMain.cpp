@@ -226,6 +226,7 @@ void frmMain::BuildScheduleTab(QWidget* page)
     timesGrid->addWidget(Label("Ex. 12:00 AM", "lblTimeHint"), 7, 1);
     chkEnabled = Named(new QCheckBox(QStringLiteral("Enable Schedule")), "chkEnabled");
     timesGrid->addWidget(chkEnabled, 8, 0, 1, 2);
+    timesGrid->setRowStretch(9, 1);
 
     txtBack = Named(new QLineEdit, "txtBack");
     cmdBrowseBackUpLoc =
