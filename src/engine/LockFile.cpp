@@ -297,6 +297,12 @@ bool HeldByOthers(std::string_view databasePath)
     return OtherLiveClients(databasePath) > 0;
 }
 
+bool HeldByThisProcess(std::string_view databasePath)
+{
+    struct stat st = {};
+    return stat(LockFilePathFor(databasePath).c_str(), &st) == 0 && HeldByThisProcess(st);
+}
+
 std::string LockComputerName()
 {
     char host[256] = {};

@@ -35,6 +35,8 @@ int LiveClients(std::string_view databasePath);
 int OtherLiveClients(std::string_view databasePath);
 /// Whether a client other than this process has the database open.
 bool HeldByOthers(std::string_view databasePath);
+/// Whether this process holds the database for itself (a LockFileHold of it is alive).
+bool HeldByThisProcess(std::string_view databasePath);
 
 /// The name this machine registers under: the host name, upper-cased.
 std::string LockComputerName();
