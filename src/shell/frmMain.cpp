@@ -25,7 +25,9 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QStackedWidget>
+#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
@@ -334,7 +336,7 @@ void frmMain::BuildResultsTab(QWidget* page)
     SSTab2->addTab(view, QStringLiteral("View"));
     SSTab2->addTab(criteria, QStringLiteral("Criteria"));
     SSTab2->addTab(actions, QStringLiteral("Actions"));
-    SSTab2->setMaximumHeight(SSTab2->sizeHint().height());
+    SSTab2->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
     // The grid and the summary text share one area; the commands switch between them.
     MSFlexGrid1 = Named(new QTableWidget, "MSFlexGrid1");
@@ -505,34 +507,71 @@ void frmMain::LoadSchedule()
     }
 }
 
-void frmMain::FillList()
+namespace {
+
+struct ApplicationLines
 {
-    engine::Recordset apps = Config.AppsRecordset->Clone();
+    QStringList paths;
+    QList<qlonglong> ids;
+};
+
+// Every application in the row set's order, read in one pass over a clone.
+ApplicationLines ReadApplicationLines(const engine::Recordset& appsRecordset)
+{
+    ApplicationLines lines;
+    engine::Recordset apps = appsRecordset.Clone();
     if (apps.RecordCount() == 0)
-        return;
+        return lines;
+    lines.paths.reserve(apps.RecordCount());
+    lines.ids.reserve(apps.RecordCount());
     apps.MoveFirst();
     while (!apps.Eof()) {
-        const QString path = Q(apps.Field("App").ToText());
-        auto* item = new QListWidgetItem(path);
-        item->setData(ItemDataRole, QVariant::fromValue<qlonglong>(apps.Field("App ID").ToLong()));
-        lstApplications->addItem(item);
-        lstMUAvailDBs->addItem(path);
+        const engine::Value path = apps.Field("App");
+        const std::string_view text = path.TextView();
+        lines.paths << (path.GetType() == engine::Value::Type::Text
+                            ? QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+                            : Q(path.ToText()));
+        lines.ids << apps.Field("App ID").ToLong();
         apps.MoveNext();
     }
+    return lines;
+}
+
+} // namespace
+
+void frmMain::FillList()
+{
+    const ApplicationLines lines = ReadApplicationLines(*Config.AppsRecordset);
+    // One insertion per list; the App IDs are attached without signalling each one, since no
+    // view shows them.
+    const int first = lstApplications->count();
+    lstApplications->addItems(lines.paths);
+    {
+        const QSignalBlocker quiet(lstApplications->model());
+        for (qsizetype i = 0; i < lines.ids.size(); ++i)
+            lstApplications->item(first + static_cast<int>(i))
+                ->setData(ItemDataRole, lines.ids[i]);
+    }
+    lstMUAvailDBs->addItems(lines.paths);
 }
 
 void frmMain::FillCombo()
 {
-    cboApps->addItem(QStringLiteral("All (Show All)"), QVariant::fromValue<qlonglong>(0));
-    engine::Recordset apps = Config.AppsRecordset->Clone();
-    if (apps.RecordCount() == 0)
-        return;
-    apps.MoveFirst();
-    while (!apps.Eof()) {
-        cboApps->addItem(Q(apps.Field("App").ToText()),
-                         QVariant::fromValue<qlonglong>(apps.Field("App ID").ToLong()));
-        apps.MoveNext();
-    }
+    const ApplicationLines lines = ReadApplicationLines(*Config.AppsRecordset);
+    QList<QStandardItem*> items;
+    items.reserve(lines.paths.size() + 1);
+    auto line = [&items](const QString& text, qlonglong id) {
+        auto* item = new QStandardItem(text);
+        item->setData(id, ItemDataRole);
+        items << item;
+    };
+    line(QStringLiteral("All (Show All)"), 0);
+    for (qsizetype i = 0; i < lines.paths.size(); ++i)
+        line(lines.paths[i], lines.ids[i]);
+    auto* model = qobject_cast<QStandardItemModel*>(cboApps->model());
+    model->invisibleRootItem()->appendRows(items);
+    if (cboApps->currentIndex() < 0)
+        cboApps->setCurrentIndex(0);
 }
 
 void frmMain::ResetStatusPanels()
