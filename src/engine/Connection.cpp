@@ -3,6 +3,7 @@
 #include "JetError.h"
 #include "JetSql.h"
 #include "LockFile.h"
+#include "Security.h"
 #include "Session.h"
 #include "SqlFunctions.h"
 #include "util/Paths.h"
@@ -192,6 +193,14 @@ void Connection::Open(const std::string& connectionString, const std::string& us
     if (native.rfind("file:", 0) == 0)
         native = "./" + native;
 
+    const std::string userName = !user.empty()              ? user
+                                 : !settings.userId.empty() ? settings.userId
+                                                            : std::string("Admin");
+    const std::string userPassword = !password.empty() ? password : settings.password;
+    // The account logs on to its workgroup before any database is looked at.
+    const std::string workgroupId =
+        security::LogOn(NativePath(settings.systemDatabase), userName, userPassword);
+
     CheckDatabaseFile(native, display);
 
     auto session = std::make_shared<Session>();
@@ -224,11 +233,10 @@ void Connection::Open(const std::string& connectionString, const std::string& us
         }
     }
     probe = Statement();
+    security::CheckDatabaseAccess(security::ReadDatabaseSecurity(session->db, display),
+                                  workgroupId, userName, settings.databasePassword);
     RegisterSqlFunctions(*session);
 
-    const std::string userName = !user.empty()              ? user
-                                 : !settings.userId.empty() ? settings.userId
-                                                            : std::string("Admin");
     auto registration = std::make_unique<LockRegistration>(native, userName, display);
 
     impl->session = std::move(session);
@@ -236,17 +244,19 @@ void Connection::Open(const std::string& connectionString, const std::string& us
     impl->connectionString = connectionString;
     impl->path = native;
     impl->userName = userName;
-    impl->userPassword = !password.empty() ? password : settings.password;
+    impl->userPassword = userPassword;
     impl->databasePassword = settings.databasePassword;
     impl->systemDatabase = settings.systemDatabase;
 }
 
 void Connection::OpenFile(const std::string& path, const std::string& databasePassword)
 {
-    // Quoted values keep a ';' in the path or password; a quote inside cannot be written, so
-    // such a value goes unquoted.
+    // Quoted values keep a ';' and blanks in the path or password; a value holding both kinds
+    // of quote cannot be written quoted, so it goes as it is.
     const auto value = [](const std::string& text) {
-        return text.find('"') == std::string::npos ? "\"" + text + "\"" : text;
+        if (text.find('"') == std::string::npos)
+            return "\"" + text + "\"";
+        return text.find('\'') == std::string::npos ? "'" + text + "'" : text;
     };
     std::string text = "Data Source=" + value(path);
     if (!databasePassword.empty())

@@ -2,6 +2,7 @@
 
 #include "JetError.h"
 #include "LockFile.h"
+#include "Security.h"
 #include "util/FileOps.h"
 #include "util/MallowError.h"
 #include "util/Paths.h"
@@ -222,8 +223,15 @@ void SyncToDisk(const std::string& native)
 
 void DBEngine::CompactDatabase(const std::string& source, const std::string& destination,
                                const std::string& /*destinationLocale*/, int /*options*/,
-                               const std::string& /*sourceLocale*/)
+                               const std::string& sourceLocale)
 {
+    // Without a workgroup file the engine works as the default account, whatever the user
+    // and password settings hold.
+    const std::string workgroupId =
+        SystemDB.empty() ? std::string()
+                         : security::LogOn(NativePath(SystemDB), DefaultUser, DefaultPassword);
+    const std::string user = SystemDB.empty() ? std::string(security::DefaultAccount) : DefaultUser;
+
     const std::string native = NativePath(source);
     const std::string target = AbsolutePath(NativePath(destination));
 
@@ -259,6 +267,8 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
     sqlite3_busy_timeout(db.Get(), BusyTimeoutMs);
     if ((rc = ProbeSchema(db.Get())) != SQLITE_OK)
         RaiseCompactFailure(rc, source);
+    security::CheckDatabaseAccess(security::ReadDatabaseSecurity(db.Get(), source), workgroupId,
+                                  user, security::PasswordOfLocale(sourceLocale));
 
     SettleJournals(db.Get(), sqlitePath, source);
 
