@@ -1,4 +1,5 @@
-// Start-up of the main window and filling its lists, each against the bare Qt work it rests on.
+// Filling the main window's lists against inserting the same strings into bare Qt widgets.
+// (Start-up is timed as whole processes by startup.sh.)
 
 #include "fixtures/ConfigFixture.h"
 #include "fixtures/TestFileDialogs.h"
@@ -9,7 +10,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QListWidget>
-#include <QMainWindow>
 #include <QTest>
 
 #include <benchmark/benchmark.h>
@@ -41,34 +41,6 @@ struct Services
     test::TestFileDialogs dialogs;
     SystemClock clock;
 };
-
-void BM_StartupFrmMain1000Apps(benchmark::State& state)
-{
-    auto& config = ConfigWith(1000);
-    Services services;
-    for (auto _ : state) {
-        frmMain form({&services.prompter, &services.clock, &services.dialogs,
-                      config.ProgramFolder()});
-        form.Start();
-        if (!QTest::qWaitForWindowExposed(&form))
-            state.SkipWithError("window not shown");
-        benchmark::DoNotOptimize(form.lstApplications->count());
-    }
-    if (!services.prompter.shown.empty())
-        state.SkipWithError(services.prompter.Last().c_str());
-}
-BENCHMARK(BM_StartupFrmMain1000Apps)->Unit(benchmark::kMillisecond);
-
-void BM_StartupEmptyMainWindow(benchmark::State& state)
-{
-    for (auto _ : state) {
-        QMainWindow window;
-        window.show();
-        if (!QTest::qWaitForWindowExposed(&window))
-            state.SkipWithError("window not shown");
-    }
-}
-BENCHMARK(BM_StartupEmptyMainWindow)->Unit(benchmark::kMillisecond);
 
 void BM_FillListAndCombo10000Apps(benchmark::State& state)
 {
