@@ -42,8 +42,8 @@ std::optional<platform::ConnectChoice> NetDialogs::AskConnect(platform::HWND,
                                    user->text().toStdString(), password->text().toStdString()};
 }
 
-std::optional<std::string> NetDialogs::AskDisconnect(
-    platform::HWND, const std::vector<platform::ConnectionEntry>& connections)
+std::optional<std::string>
+NetDialogs::AskDisconnect(platform::HWND, const std::vector<platform::ConnectionEntry>& connections)
 {
     QDialog dialog(parent);
     dialog.setObjectName("dlgDisconnect");
@@ -52,8 +52,8 @@ std::optional<std::string> NetDialogs::AskDisconnect(
     auto* list = new QListWidget(&dialog);
     list->setObjectName("lstConnections");
     for (const auto& c : connections) {
-        auto* item = new QListWidgetItem(
-            QString::fromStdString(c.localName + "    " + c.remoteName), list);
+        auto* item =
+            new QListWidgetItem(QString::fromStdString(c.localName + "    " + c.remoteName), list);
         item->setData(Qt::UserRole, QString::fromStdString(c.localName));
     }
     layout->addWidget(list);

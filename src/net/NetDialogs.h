@@ -15,8 +15,9 @@ public:
 
     std::optional<platform::ConnectChoice> AskConnect(platform::HWND owner,
                                                       const std::string& remoteName) override;
-    std::optional<std::string> AskDisconnect(
-        platform::HWND owner, const std::vector<platform::ConnectionEntry>& connections) override;
+    std::optional<std::string>
+    AskDisconnect(platform::HWND owner,
+                  const std::vector<platform::ConnectionEntry>& connections) override;
 
 private:
     QWidget* parent;

@@ -20,8 +20,8 @@ public:
     virtual void AddConnection3(const std::string& xi_strPassword,
                                 const std::string& xi_strUserName,
                                 const std::string& xi_strLocalName,
-                                const std::string& xi_strRemoteName,
-                                std::int32_t xi_lngHwndOwner, bool xi_blnPersistent) = 0;
+                                const std::string& xi_strRemoteName, std::int32_t xi_lngHwndOwner,
+                                bool xi_blnPersistent) = 0;
     virtual void CancelConnection(const std::string& xi_strLocalName,
                                   bool xi_blnForceDisconnect) = 0;
     virtual void CancelConnection2(const std::string& xi_strLocalName,
@@ -41,8 +41,7 @@ public:
     virtual NetRecord GetResParent(const std::string& xi_strRemoteName) = 0;
     virtual std::string UseConnection(std::int32_t xi_lngHwndOwner,
                                       const std::string& xi_strRemoteName,
-                                      const std::string& xi_strUserID,
-                                      const std::string& xi_strPW,
+                                      const std::string& xi_strUserID, const std::string& xi_strPW,
                                       const std::string& xi_strLocalName) = 0;
     virtual NetTable EnumConnections(const std::string& xi_strServerName,
                                      const std::string& xi_strQualifier) = 0;

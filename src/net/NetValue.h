@@ -8,8 +8,8 @@
 namespace mallow::net {
 
 /// One cell of a network result: nothing, a byte, a 16-bit or 32-bit integer, or a text.
-using NetValue = std::variant<std::monostate, std::uint8_t, std::int16_t, std::int32_t,
-                              std::string>;
+using NetValue =
+    std::variant<std::monostate, std::uint8_t, std::int16_t, std::int32_t, std::string>;
 
 /// The text of a cell ("" unless it holds a text).
 std::string TextOf(const NetValue& value);

@@ -315,9 +315,8 @@ NetTable cNet_NT::EnumConnections(const std::string& xi_strServerName,
     const std::u16string qualifier = ToUtf16(xi_strQualifier);
     NetApiBuffer buffer(api);
     std::uint32_t read = 0, total = 0, resume = 0;
-    const NET_API_STATUS status =
-        api.NetConnectionEnum(server.c_str(), qualifier.c_str(), 1, buffer.Out(), ShareBuffer,
-                              &read, &total, &resume);
+    const NET_API_STATUS status = api.NetConnectionEnum(
+        server.c_str(), qualifier.c_str(), 1, buffer.Out(), ShareBuffer, &read, &total, &resume);
     if (status != NERR_Success) {
         reporter.ShowError("cNet_NT.EnumConnections",
                            modErrMsgs::GetNetErrorText(static_cast<long>(status), false));
@@ -372,8 +371,8 @@ NetTable cNet_NT::EnumShares(const std::string& xi_strServerName)
     const std::u16string server = ServerArgument(xi_strServerName);
     NetApiBuffer buffer(api);
     std::uint32_t read = 0, total = 0, resume = 0;
-    NET_API_STATUS status = api.NetShareEnum(server.c_str(), 2, buffer.Out(), ShareBuffer, &read,
-                                             &total, &resume);
+    NET_API_STATUS status =
+        api.NetShareEnum(server.c_str(), 2, buffer.Out(), ShareBuffer, &read, &total, &resume);
     if (status == NERR_Success) {
         if (read == 0 || !buffer.Get())
             return {};
@@ -383,8 +382,7 @@ NetTable cNet_NT::EnumShares(const std::string& xi_strServerName)
         return table;
     }
     read = total = resume = 0;
-    status = api.NetShareEnum(server.c_str(), 1, buffer.Out(), ShareBuffer, &read, &total,
-                              &resume);
+    status = api.NetShareEnum(server.c_str(), 1, buffer.Out(), ShareBuffer, &read, &total, &resume);
     if (status != NERR_Success)
         RaiseCall("EnumShares", status);
     if (read == 0 || !buffer.Get())
@@ -437,8 +435,8 @@ void cNet_NT::AddShare(const std::string& xi_strServerName, const std::string& x
     std::u16string remark = ToUtf16(xi_strRemark);
     std::u16string path = ToUtf16(xi_strPath);
     SHARE_INFO_2 share{name.data(), 0, remark.data(), 1, 0xFFFFFFFF, 0, path.data(), nullptr};
-    const NET_API_STATUS status = api.NetShareAdd(
-        server.c_str(), 2, reinterpret_cast<const std::uint8_t*>(&share), nullptr);
+    const NET_API_STATUS status =
+        api.NetShareAdd(server.c_str(), 2, reinterpret_cast<const std::uint8_t*>(&share), nullptr);
     if (status != NERR_Success)
         RaiseCall("AddShare", status);
 }
@@ -471,11 +469,17 @@ void cNet_NT::SetShareInfo(const std::string& xi_strServerName, const std::strin
     const std::u16string server = ServerArgument(xi_strServerName);
     CheckTarget(server, "SetShareInfo");
     const std::u16string share = ToUtf16(xi_strShareName);
+    // A level-2 record is the whole share: it is read first so that only the remark changes,
+    // since servers refuse a record without its path.
+    NetApiBuffer current(api);
+    NET_API_STATUS status = api.NetShareGetInfo(server.c_str(), share.c_str(), 2, current.Out());
+    if (status != NERR_Success || !current.Get())
+        RaiseCall("SetShareInfo", status);
     std::u16string remark = ToUtf16(xi_strRemark);
-    SHARE_INFO_2 info{};
+    SHARE_INFO_2 info = *current.As<SHARE_INFO_2>();
     info.shi2_remark = remark.data();
-    const NET_API_STATUS status = api.NetShareSetInfo(
-        server.c_str(), share.c_str(), 2, reinterpret_cast<const std::uint8_t*>(&info), nullptr);
+    status = api.NetShareSetInfo(server.c_str(), share.c_str(), 2,
+                                 reinterpret_cast<const std::uint8_t*>(&info), nullptr);
     if (status != NERR_Success)
         RaiseCall("SetShareInfo", status);
 }

@@ -19,10 +19,8 @@ public:
     void AddConnection3(const std::string& xi_strPassword, const std::string& xi_strUserName,
                         const std::string& xi_strLocalName, const std::string& xi_strRemoteName,
                         std::int32_t xi_lngHwndOwner, bool xi_blnPersistent) override;
-    void CancelConnection(const std::string& xi_strLocalName,
-                          bool xi_blnForceDisconnect) override;
-    void CancelConnection2(const std::string& xi_strLocalName,
-                           bool xi_blnForceDisconnect) override;
+    void CancelConnection(const std::string& xi_strLocalName, bool xi_blnForceDisconnect) override;
+    void CancelConnection2(const std::string& xi_strLocalName, bool xi_blnForceDisconnect) override;
     void ConnectDialog(std::int32_t xi_lngHwnd) override;
     void DisconnectDialog(std::int32_t xi_lngHwnd) override;
     NetRecord GetUniversalName(const std::string& xi_strLocalPath,

@@ -54,8 +54,8 @@ void cNet_Win9x::AddConnection2(const std::string& xi_strPassword,
 void cNet_Win9x::AddConnection3(const std::string& xi_strPassword,
                                 const std::string& xi_strUserName,
                                 const std::string& xi_strLocalName,
-                                const std::string& xi_strRemoteName,
-                                std::int32_t xi_lngHwndOwner, bool xi_blnPersistent)
+                                const std::string& xi_strRemoteName, std::int32_t xi_lngHwndOwner,
+                                bool xi_blnPersistent)
 {
     modWNetCalls::AddConnection3(provider, xi_strPassword, xi_strUserName, xi_strLocalName,
                                  xi_strRemoteName, xi_lngHwndOwner, true, xi_blnPersistent);
@@ -66,8 +66,7 @@ void cNet_Win9x::CancelConnection(const std::string& xi_strLocalName, bool xi_bl
     modWNetCalls::CancelConnection(provider, xi_strLocalName, xi_blnForceDisconnect, true);
 }
 
-void cNet_Win9x::CancelConnection2(const std::string& xi_strLocalName,
-                                   bool xi_blnForceDisconnect)
+void cNet_Win9x::CancelConnection2(const std::string& xi_strLocalName, bool xi_blnForceDisconnect)
 {
     modWNetCalls::CancelConnection2(provider, xi_strLocalName, xi_blnForceDisconnect, true);
 }
@@ -132,8 +131,7 @@ NetRecord cNet_Win9x::GetResParent(const std::string& xi_strRemoteName)
 
 std::string cNet_Win9x::UseConnection(std::int32_t xi_lngHwndOwner,
                                       const std::string& xi_strRemoteName,
-                                      const std::string& xi_strUserID,
-                                      const std::string& xi_strPW,
+                                      const std::string& xi_strUserID, const std::string& xi_strPW,
                                       const std::string& xi_strLocalName)
 {
     return modWNetCalls::UseConnection(provider, xi_lngHwndOwner, xi_strRemoteName, xi_strUserID,

@@ -18,9 +18,7 @@ std::string TrimBlanks(const std::string& text)
 
 cOsVersion::cOsVersion() : cOsVersion(platform::SystemVersion()) {}
 
-cOsVersion::cOsVersion(const platform::VersionSource& source) : cOsVersion(source.GetVersionEx())
-{
-}
+cOsVersion::cOsVersion(const platform::VersionSource& source) : cOsVersion(source.GetVersionEx()) {}
 
 cOsVersion::cOsVersion(const platform::OSVERSIONINFO& record)
 {

@@ -10,8 +10,7 @@ constexpr std::uint32_t MessageTableResource = 11;
 
 /// A message from a module's table, falling back on the system's, as formatting "from module,
 /// from system" does.
-std::string FormatFromModule(const platform::MessageSource& source, const char* module,
-                             long code)
+std::string FormatFromModule(const platform::MessageSource& source, const char* module, long code)
 {
     const auto table = source.ModuleTable(module);
     if (!table)

@@ -74,49 +74,74 @@ std::string AppendPiped(const std::string& list, const std::string& item)
 std::string DisplayTypeText(std::int32_t code)
 {
     switch (code) {
-    case -1: return "UNKNOWN";
-    case 0: return "Generic";
-    case 1: return "Domain";
-    case 2: return "Server";
-    case 3: return "Share";
-    default: return "Unknown Display Type";
+    case -1:
+        return "UNKNOWN";
+    case 0:
+        return "Generic";
+    case 1:
+        return "Domain";
+    case 2:
+        return "Server";
+    case 3:
+        return "Share";
+    default:
+        return "Unknown Display Type";
     }
 }
 
 std::string ScopeText(std::int32_t code)
 {
     switch (code) {
-    case -1: return "UNKNOWN";
-    case 1: return "Recently connected";
-    case 2: return "All";
-    case 3: return "Persistent";
-    case 4: return "Recent";
-    case 5: return "In network context of user";
-    default: return "Unknown Scope";
+    case -1:
+        return "UNKNOWN";
+    case 1:
+        return "Recently connected";
+    case 2:
+        return "All";
+    case 3:
+        return "Persistent";
+    case 4:
+        return "Recent";
+    case 5:
+        return "In network context of user";
+    default:
+        return "Unknown Scope";
     }
 }
 
 std::string ResourceTypeText(std::int32_t code)
 {
     switch (code) {
-    case -1: return "UNKNOWN Resource";
-    case 0: return "Type: Any";
-    case 1: return "Disk resource";
-    case 2: return "Print resource";
-    case 8: return "Reserved Resource";
-    default: return "UNKNOWN";
+    case -1:
+        return "UNKNOWN Resource";
+    case 0:
+        return "Type: Any";
+    case 1:
+        return "Disk resource";
+    case 2:
+        return "Print resource";
+    case 8:
+        return "Reserved Resource";
+    default:
+        return "UNKNOWN";
     }
 }
 
 std::string ShareTypeText(std::int32_t code)
 {
     switch (static_cast<std::uint32_t>(code)) {
-    case 0: return "Disk drive";
-    case 1: return "Print Queue";
-    case 2: return "Communication device";
-    case 3: return "Interprocess communication";
-    case 0x80000000u: return "Special share reserved for interprocess communication";
-    default: return "UNKNOWN";
+    case 0:
+        return "Disk drive";
+    case 1:
+        return "Print Queue";
+    case 2:
+        return "Communication device";
+    case 3:
+        return "Interprocess communication";
+    case 0x80000000u:
+        return "Special share reserved for interprocess communication";
+    default:
+        return "UNKNOWN";
     }
 }
 
@@ -129,37 +154,49 @@ std::string SessionFlagText(std::int32_t code)
     case 2:
         return "The user specified by the sesi502_username member established the session "
                "without using password encryption.";
-    default: return "No Flags";
+    default:
+        return "No Flags";
     }
 }
 
 std::string NetStatusText(std::int32_t code)
 {
     switch (code) {
-    case 0: return "No Error";
-    case 170: return "Network Busy";
-    case 1222: return "No Network";
-    default: return "No Flags";
+    case 0:
+        return "No Error";
+    case 170:
+        return "Network Busy";
+    case 1222:
+        return "No Network";
+    default:
+        return "No Flags";
     }
 }
 
 std::string ProviderTypeText(std::int32_t code)
 {
     static const char* const names[] = {
-        nullptr,      "Microsoft Net", "LAN Manager", "Netware",    "Vines",    "10-Net",
-        "Locus",      "PC NFS",        "Lan Step",    "9 Tiles",    "Lantastic", "AS 400",
-        "NFS",        "Pathworks",     "LifeNet",     "PowerLan",   "BW NFS",   "Cogent",
-        "Farallon",   "AppleTalk",     "InterGraph",  "SymfoNet",   "CleanCase", "Frontier",
-        "BMC",        "DCE"};
+        nullptr,      "Microsoft Net", "LAN Manager", "Netware",   "Vines",
+        "10-Net",     "Locus",         "PC NFS",      "Lan Step",  "9 Tiles",
+        "Lantastic",  "AS 400",        "NFS",         "Pathworks", "LifeNet",
+        "PowerLan",   "BW NFS",        "Cogent",      "Farallon",  "AppleTalk",
+        "InterGraph", "SymfoNet",      "CleanCase",   "Frontier",  "BMC",
+        "DCE"};
     if (code >= 1 && code <= 25)
         return names[code];
     switch (code) {
-    case 32: return "DEC Orb";
-    case 33: return "ProtStor";
-    case 34: return "FJ Redir";
-    case 35: return "Distinct";
-    case 36: return "Twins";
-    default: return "UNKNOWN";
+    case 32:
+        return "DEC Orb";
+    case 33:
+        return "ProtStor";
+    case 34:
+        return "FJ Redir";
+    case 35:
+        return "Distinct";
+    case 36:
+        return "Twins";
+    default:
+        return "UNKNOWN";
     }
 }
 
@@ -197,8 +234,12 @@ std::string ServerTypeText(std::int32_t bits)
 std::string PermissionText(std::int32_t bits)
 {
     static const BitText table[] = {
-        {0x1, "Read/Execute."},      {0x2, "Write."},    {0x4, "Create"},
-        {0x8, "Execute"},            {0x10, "Delete"},   {0x20, "Modify Attributes."},
+        {0x1, "Read/Execute."},
+        {0x2, "Write."},
+        {0x4, "Create"},
+        {0x8, "Execute"},
+        {0x10, "Delete"},
+        {0x20, "Modify Attributes."},
         {0x40, "Modify Permissions"},
     };
     if (bits == -1)

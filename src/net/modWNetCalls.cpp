@@ -112,9 +112,9 @@ void AddConnection2(NetProvider& provider, const std::string& xi_strPassword,
     resource.lpRemoteName = texts.Add(xi_strRemoteName);
     const DWORD flags = CONNECT_INTERACTIVE | (xi_blnPersistent ? CONNECT_UPDATE_PROFILE : 0);
     // The 9x family takes the credentials of the logged-on user, never those passed in.
-    const DWORD code = provider.WNetAddConnection2A(
-        &resource, xi_bln9x ? nullptr : xi_strPassword.c_str(),
-        xi_bln9x ? nullptr : xi_strUserName.c_str(), flags);
+    const DWORD code =
+        provider.WNetAddConnection2A(&resource, xi_bln9x ? nullptr : xi_strPassword.c_str(),
+                                     xi_bln9x ? nullptr : xi_strUserName.c_str(), flags);
     if (code != NO_ERROR)
         RaiseReport("AddConnection2", "WNetAddConnection2", code, xi_bln9x);
 }
@@ -140,8 +140,8 @@ void AddConnection3(NetProvider& provider, const std::string& xi_strPassword,
 void CancelConnection(NetProvider& provider, const std::string& xi_strLocalName,
                       bool xi_blnForceDisconnect, bool xi_bln9x)
 {
-    const DWORD code = provider.WNetCancelConnectionA(xi_strLocalName.c_str(),
-                                                      xi_blnForceDisconnect);
+    const DWORD code =
+        provider.WNetCancelConnectionA(xi_strLocalName.c_str(), xi_blnForceDisconnect);
     if (code != NO_ERROR)
         RaiseReport("CancelConnection", "WNetCancelConnection", code, xi_bln9x);
 }
@@ -149,9 +149,8 @@ void CancelConnection(NetProvider& provider, const std::string& xi_strLocalName,
 void CancelConnection2(NetProvider& provider, const std::string& xi_strLocalName,
                        bool xi_blnForceDisconnect, bool xi_bln9x)
 {
-    const DWORD code = provider.WNetCancelConnection2A(xi_strLocalName.c_str(),
-                                                       CONNECT_UPDATE_PROFILE,
-                                                       xi_blnForceDisconnect);
+    const DWORD code = provider.WNetCancelConnection2A(
+        xi_strLocalName.c_str(), CONNECT_UPDATE_PROFILE, xi_blnForceDisconnect);
     if (code != NO_ERROR)
         RaiseReport("CancelConnection2", "WNetCancelConnection2", code, xi_bln9x);
 }
@@ -202,8 +201,7 @@ NetRecord GetUniversalName(NetProvider& provider, const std::string& xi_strLocal
     return record;
 }
 
-std::string GetUserName(NetProvider& provider, const std::string& xi_strDeviceName,
-                        bool xi_bln9x)
+std::string GetUserName(NetProvider& provider, const std::string& xi_strDeviceName, bool xi_bln9x)
 {
     char user[255] = {};
     DWORD length = sizeof user;
@@ -257,8 +255,7 @@ Resource CopyResource(const NETRESOURCEA& r)
 }
 
 /// Reads every entry of an open enumeration into `list`; closes the handle before raising.
-void ReadEnumeration(NetProvider& provider, HANDLE handle, std::vector<Resource>& list,
-                     bool is9x)
+void ReadEnumeration(NetProvider& provider, HANDLE handle, std::vector<Resource>& list, bool is9x)
 {
     std::vector<std::uint8_t> buffer(16384);
     for (;;) {
@@ -372,8 +369,8 @@ void MapDrive(NetProvider& provider, std::int32_t xi_lngHwnd, bool xi_bln9x,
         RaiseReport("MapDrive", "WNetConnectionDialog1", code, xi_bln9x);
 }
 
-void UnmapDrive(NetProvider& provider, std::int32_t xi_lngHwnd,
-                const std::string& xi_strLocalName, bool xi_bln9x)
+void UnmapDrive(NetProvider& provider, std::int32_t xi_lngHwnd, const std::string& xi_strLocalName,
+                bool xi_bln9x)
 {
     Texts texts;
     DISCDLGSTRUCTA dialog;
@@ -424,8 +421,7 @@ NetRecord GetResInfo(NetProvider& provider, std::string& xi_strRemoteName, bool 
     return ResourceRecord(*reinterpret_cast<const NETRESOURCEA*>(buffer.data()));
 }
 
-NetRecord GetResParent(NetProvider& provider, const std::string& xi_strRemoteName,
-                       bool xi_bln9x)
+NetRecord GetResParent(NetProvider& provider, const std::string& xi_strRemoteName, bool xi_bln9x)
 {
     const std::string name = LanManagerProvider(provider, "GetResParent", xi_bln9x);
     Texts texts;
@@ -457,9 +453,9 @@ std::string UseConnection(NetProvider& provider, std::int32_t xi_lngHwnd,
     DWORD result = 0;
     // The password goes in the password position and the user in the user's: a password sent
     // as a user name would end up in the server's logon records.
-    const DWORD code = provider.WNetUseConnectionA(
-        static_cast<HWND>(xi_lngHwnd), &resource, xi_strPW.c_str(), xi_strUserID.c_str(),
-        CONNECT_REDIRECT, access, &size, &result);
+    const DWORD code =
+        provider.WNetUseConnectionA(static_cast<HWND>(xi_lngHwnd), &resource, xi_strPW.c_str(),
+                                    xi_strUserID.c_str(), CONNECT_REDIRECT, access, &size, &result);
     if (code == ERROR_CANCELLED)
         RaiseCancelled("UseConnection", "User Cancelled");
     if (code != NO_ERROR || result != CONNECT_LOCALDRIVE)

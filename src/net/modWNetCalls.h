@@ -31,8 +31,7 @@ void DisconnectDialog(NetProvider& provider, std::int32_t xi_lngHwnd, bool xi_bl
 /// universal name alone (level 1).
 NetRecord GetUniversalName(NetProvider& provider, const std::string& xi_strLocalPath,
                            std::int32_t xi_lngNameInfoLevel, bool xi_blnWin95, bool xi_bln9x);
-std::string GetUserName(NetProvider& provider, const std::string& xi_strDeviceName,
-                        bool xi_bln9x);
+std::string GetUserName(NetProvider& provider, const std::string& xi_strDeviceName, bool xi_bln9x);
 /// The remote name connected to a drive. The drive is its letter and ":"; on this platform a
 /// path (beginning with "/") names the mount that holds it instead.
 std::string GetResourceName(NetProvider& provider, const std::string& xi_strDriveLetter,
@@ -42,12 +41,11 @@ std::string GetResourceName(NetProvider& provider, const std::string& xi_strDriv
 NetTable EnumResources(NetProvider& provider, std::int32_t xi_lngResourceType, bool xi_bln9x);
 void MapDrive(NetProvider& provider, std::int32_t xi_lngHwnd, bool xi_bln9x,
               const std::string& xi_strLocalName = "", const std::string& xi_strRemoteName = "");
-void UnmapDrive(NetProvider& provider, std::int32_t xi_lngHwnd,
-                const std::string& xi_strLocalName, bool xi_bln9x);
+void UnmapDrive(NetProvider& provider, std::int32_t xi_lngHwnd, const std::string& xi_strLocalName,
+                bool xi_bln9x);
 NetRecord GetNetInfo(NetProvider& provider, bool xi_bln9x);
 NetRecord GetResInfo(NetProvider& provider, std::string& xi_strRemoteName, bool xi_bln9x);
-NetRecord GetResParent(NetProvider& provider, const std::string& xi_strRemoteName,
-                       bool xi_bln9x);
+NetRecord GetResParent(NetProvider& provider, const std::string& xi_strRemoteName, bool xi_bln9x);
 std::string UseConnection(NetProvider& provider, std::int32_t xi_lngHwnd,
                           const std::string& xi_strRemoteName, const std::string& xi_strUserID,
                           const std::string& xi_strPW, bool xi_bln9x,

@@ -73,20 +73,28 @@ std::optional<RemoteParts> SplitRemote(const std::string& remote)
 DWORD CodeOfErrno(int error)
 {
     switch (error) {
-    case EACCES: return LogonFailure;
-    case EPERM: return AccessDenied;
+    case EACCES:
+        return LogonFailure;
+    case EPERM:
+        return AccessDenied;
     case ENOENT:
     case ENODEV:
-    case ENOTDIR: return ERROR_BAD_NET_NAME;
-    case ETIMEDOUT: return Timeout;
+    case ENOTDIR:
+        return ERROR_BAD_NET_NAME;
+    case ETIMEDOUT:
+        return Timeout;
     case EHOSTUNREACH:
     case ECONNREFUSED:
     case ENETUNREACH:
     case EHOSTDOWN:
-    case EINVAL: return BadNetPath;
-    case EBUSY: return DeviceInUse;
-    case ENOMEM: return 8;
-    default: return UnexpectedNetError;
+    case EINVAL:
+        return BadNetPath;
+    case EBUSY:
+        return DeviceInUse;
+    case ENOMEM:
+        return 8;
+    default:
+        return UnexpectedNetError;
     }
 }
 
@@ -296,14 +304,13 @@ DWORD LinuxProvider::Connect(const std::string& remote, const std::string& local
     const int fd = mkstemp(credentialsPath);
     if (fd < 0)
         return Fail(UnexpectedNetError, std::strerror(errno));
-    const std::string content = "username=" + effective.user + "\npassword=" +
-                                effective.password + "\n" +
-                                (effective.domain.empty() ? "" : "domain=" + effective.domain + "\n");
-    const bool written = write(fd, content.data(), content.size()) ==
-                         static_cast<ssize_t>(content.size());
+    const std::string content =
+        "username=" + effective.user + "\npassword=" + effective.password + "\n" +
+        (effective.domain.empty() ? "" : "domain=" + effective.domain + "\n");
+    const bool written =
+        write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
     close(fd);
-    std::unique_ptr<char, void (*)(char*)> removeFile(credentialsPath,
-                                                       [](char* p) { unlink(p); });
+    std::unique_ptr<char, void (*)(char*)> removeFile(credentialsPath, [](char* p) { unlink(p); });
     if (!written)
         return Fail(UnexpectedNetError, "cannot write the credentials file");
     std::error_code ec;
@@ -324,7 +331,8 @@ DWORD LinuxProvider::Connect(const std::string& remote, const std::string& local
     posix_spawn_file_actions_adddup2(&actions, errorPipe[1], 2);
     posix_spawn_file_actions_adddup2(&actions, errorPipe[1], 1);
     pid_t child = 0;
-    const int spawned = posix_spawn(&child, helper.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned =
+        posix_spawn(&child, helper.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(errorPipe[1]);
     if (spawned != 0) {
@@ -360,12 +368,11 @@ DWORD LinuxProvider::WNetAddConnection2A(const NETRESOURCEA* resource, const cha
 {
     if (!resource)
         return Fail(87, "no resource");
-    return Connect(Text(resource->lpRemoteName), Text(resource->lpLocalName), password,
-                   userName);
+    return Connect(Text(resource->lpRemoteName), Text(resource->lpLocalName), password, userName);
 }
 
-DWORD LinuxProvider::WNetAddConnection3A(HWND, const NETRESOURCEA* resource,
-                                         const char* password, const char* userName, DWORD flags)
+DWORD LinuxProvider::WNetAddConnection3A(HWND, const NETRESOURCEA* resource, const char* password,
+                                         const char* userName, DWORD flags)
 {
     return WNetAddConnection2A(resource, password, userName, flags);
 }
@@ -379,9 +386,8 @@ DWORD LinuxProvider::WNetCancelConnection2A(const char* name, DWORD, bool force)
 {
     const std::string local = Text(name);
     const auto shares = MountedShares(ReadMountTable());
-    const auto mounted = std::find_if(shares.begin(), shares.end(), [&](const auto& s) {
-        return s.drive == local;
-    });
+    const auto mounted =
+        std::find_if(shares.begin(), shares.end(), [&](const auto& s) { return s.drive == local; });
     if (mounted == shares.end())
         return Fail(ERROR_NOT_CONNECTED, local + " is not a mounted share");
     if (umount2(local.c_str(), force ? MNT_FORCE : 0) != 0)
@@ -559,28 +565,25 @@ DWORD LinuxProvider::WNetOpenEnumA(DWORD, DWORD, DWORD, const NETRESOURCEA* reso
     return NO_ERROR;
 }
 
-DWORD LinuxProvider::WNetEnumResourceA(HANDLE handle, DWORD* count, void* buffer,
-                                       DWORD* bufferSize)
+DWORD LinuxProvider::WNetEnumResourceA(HANDLE handle, DWORD* count, void* buffer, DWORD* bufferSize)
 {
     auto* enumeration = static_cast<Enumeration*>(handle);
     if (!enumeration)
         return Fail(6, "no enumeration");
     if (enumeration->next >= enumeration->records.size())
         return ERROR_NO_MORE_ITEMS;
-    const std::size_t wanted = std::min<std::size_t>(
-        *count, enumeration->records.size() - enumeration->next);
+    const std::size_t wanted =
+        std::min<std::size_t>(*count, enumeration->records.size() - enumeration->next);
     // As many records as fit, their texts after the array.
     std::size_t fit = 0;
     std::size_t textBytes = 0;
     const std::string provider = ProviderName();
     auto textsOf = [&](std::size_t i) {
-        return enumeration->remote[i].size() + enumeration->comment[i].size() +
-               provider.size() + 3;
+        return enumeration->remote[i].size() + enumeration->comment[i].size() + provider.size() + 3;
     };
     while (fit < wanted) {
         const std::size_t i = enumeration->next + fit;
-        const std::size_t total =
-            (fit + 1) * sizeof(NETRESOURCEA) + textBytes + textsOf(i);
+        const std::size_t total = (fit + 1) * sizeof(NETRESOURCEA) + textBytes + textsOf(i);
         if (!buffer || total > *bufferSize)
             break;
         textBytes += textsOf(i);
@@ -643,8 +646,7 @@ struct ResourceDescription
     std::string remote, system;
 };
 
-DWORD WriteResource(const ResourceDescription& d, void* buffer, DWORD* bufferSize,
-                    char** system)
+DWORD WriteResource(const ResourceDescription& d, void* buffer, DWORD* bufferSize, char** system)
 {
     BufferLayout layout(buffer, bufferSize, sizeof(NETRESOURCEA));
     layout.Need(d.remote);

@@ -40,18 +40,17 @@ public:
     DWORD WNetGetConnectionA(const char* localName, char* remoteName, DWORD* length) override;
     DWORD WNetOpenEnumA(DWORD scope, DWORD type, DWORD usage, const NETRESOURCEA* resource,
                         HANDLE* handle) override;
-    DWORD WNetEnumResourceA(HANDLE handle, DWORD* count, void* buffer,
-                            DWORD* bufferSize) override;
+    DWORD WNetEnumResourceA(HANDLE handle, DWORD* count, void* buffer, DWORD* bufferSize) override;
     DWORD WNetCloseEnum(HANDLE handle) override;
     DWORD WNetGetProviderNameA(DWORD netType, char* providerName, DWORD* bufferSize) override;
     DWORD WNetGetNetworkInformationA(const char* provider, NETINFOSTRUCT* info) override;
-    DWORD WNetGetResourceInformationA(const NETRESOURCEA* resource, void* buffer,
-                                      DWORD* bufferSize, char** system) override;
+    DWORD WNetGetResourceInformationA(const NETRESOURCEA* resource, void* buffer, DWORD* bufferSize,
+                                      char** system) override;
     DWORD WNetGetResourceParentA(const NETRESOURCEA* resource, void* buffer,
                                  DWORD* bufferSize) override;
     DWORD WNetUseConnectionA(HWND owner, const NETRESOURCEA* resource, const char* password,
-                             const char* userId, DWORD flags, char* accessName,
-                             DWORD* bufferSize, DWORD* result) override;
+                             const char* userId, DWORD flags, char* accessName, DWORD* bufferSize,
+                             DWORD* result) override;
     DWORD WNetGetLastErrorA(DWORD* error, char* errorBuffer, DWORD errorSize, char* nameBuffer,
                             DWORD nameSize) override;
 

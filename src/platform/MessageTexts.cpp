@@ -511,8 +511,7 @@ public:
     {
     }
 
-    std::optional<std::span<const std::uint8_t>> ModuleTable(
-        std::string_view module) const override
+    std::optional<std::span<const std::uint8_t>> ModuleTable(std::string_view module) const override
     {
         if (SameName(module, "netmsg.dll"))
             return std::span<const std::uint8_t>(lanManager);

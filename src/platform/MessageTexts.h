@@ -16,13 +16,13 @@ public:
     virtual ~MessageSource() = default;
     /// The table of a module by its file name (case does not matter), or nothing when no such
     /// module can be loaded.
-    virtual std::optional<std::span<const std::uint8_t>> ModuleTable(
-        std::string_view module) const = 0;
+    virtual std::optional<std::span<const std::uint8_t>>
+    ModuleTable(std::string_view module) const = 0;
     /// The system's own table.
     virtual std::span<const std::uint8_t> SystemTable() const = 0;
     /// A resource of the program by type and identifier, or nothing when it has none.
-    virtual std::optional<std::span<const std::uint8_t>> ProgramResource(
-        std::uint32_t type, std::uint32_t id) const = 0;
+    virtual std::optional<std::span<const std::uint8_t>>
+    ProgramResource(std::uint32_t type, std::uint32_t id) const = 0;
 };
 
 /// The tables Mallow carries: system codes, LAN Manager codes 2100 to 2999 (also as the

@@ -140,8 +140,8 @@ std::vector<NetworkConnection> MountedShares(const std::vector<MountEntry>& moun
     std::vector<NetworkConnection> shares;
     for (const auto& m : mounts)
         if (IsShareMount(m))
-            shares.push_back({m.mountPoint, ShareOfSource(m.source),
-                              OptionValue(m.superOptions, "username")});
+            shares.push_back(
+                {m.mountPoint, ShareOfSource(m.source), OptionValue(m.superOptions, "username")});
     return shares;
 }
 

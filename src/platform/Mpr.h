@@ -109,8 +109,7 @@ public:
     virtual DWORD WNetAddConnection2A(const NETRESOURCEA* resource, const char* password,
                                       const char* userName, DWORD flags) = 0;
     virtual DWORD WNetAddConnection3A(HWND owner, const NETRESOURCEA* resource,
-                                      const char* password, const char* userName,
-                                      DWORD flags) = 0;
+                                      const char* password, const char* userName, DWORD flags) = 0;
     virtual DWORD WNetCancelConnectionA(const char* name, bool force) = 0;
     virtual DWORD WNetCancelConnection2A(const char* name, DWORD flags, bool force) = 0;
     virtual DWORD WNetConnectionDialog(HWND owner, DWORD type) = 0;
@@ -120,23 +119,21 @@ public:
     virtual DWORD WNetGetUniversalNameA(const char* localPath, DWORD infoLevel, void* buffer,
                                         DWORD* bufferSize) = 0;
     virtual DWORD WNetGetUserA(const char* name, char* userName, DWORD* length) = 0;
-    virtual DWORD WNetGetConnectionA(const char* localName, char* remoteName,
-                                     DWORD* length) = 0;
-    virtual DWORD WNetOpenEnumA(DWORD scope, DWORD type, DWORD usage,
-                                const NETRESOURCEA* resource, HANDLE* handle) = 0;
+    virtual DWORD WNetGetConnectionA(const char* localName, char* remoteName, DWORD* length) = 0;
+    virtual DWORD WNetOpenEnumA(DWORD scope, DWORD type, DWORD usage, const NETRESOURCEA* resource,
+                                HANDLE* handle) = 0;
     virtual DWORD WNetEnumResourceA(HANDLE handle, DWORD* count, void* buffer,
                                     DWORD* bufferSize) = 0;
     virtual DWORD WNetCloseEnum(HANDLE handle) = 0;
-    virtual DWORD WNetGetProviderNameA(DWORD netType, char* providerName,
-                                       DWORD* bufferSize) = 0;
+    virtual DWORD WNetGetProviderNameA(DWORD netType, char* providerName, DWORD* bufferSize) = 0;
     virtual DWORD WNetGetNetworkInformationA(const char* provider, NETINFOSTRUCT* info) = 0;
     virtual DWORD WNetGetResourceInformationA(const NETRESOURCEA* resource, void* buffer,
                                               DWORD* bufferSize, char** system) = 0;
     virtual DWORD WNetGetResourceParentA(const NETRESOURCEA* resource, void* buffer,
                                          DWORD* bufferSize) = 0;
-    virtual DWORD WNetUseConnectionA(HWND owner, const NETRESOURCEA* resource,
-                                     const char* password, const char* userId, DWORD flags,
-                                     char* accessName, DWORD* bufferSize, DWORD* result) = 0;
+    virtual DWORD WNetUseConnectionA(HWND owner, const NETRESOURCEA* resource, const char* password,
+                                     const char* userId, DWORD flags, char* accessName,
+                                     DWORD* bufferSize, DWORD* result) = 0;
     virtual DWORD WNetGetLastErrorA(DWORD* error, char* errorBuffer, DWORD errorSize,
                                     char* nameBuffer, DWORD nameSize) = 0;
 };
@@ -162,10 +159,9 @@ class ConnectionDialogs
 {
 public:
     virtual ~ConnectionDialogs() = default;
-    virtual std::optional<ConnectChoice> AskConnect(HWND owner,
-                                                    const std::string& remoteName) = 0;
-    virtual std::optional<std::string> AskDisconnect(
-        HWND owner, const std::vector<ConnectionEntry>& connections) = 0;
+    virtual std::optional<ConnectChoice> AskConnect(HWND owner, const std::string& remoteName) = 0;
+    virtual std::optional<std::string>
+    AskDisconnect(HWND owner, const std::vector<ConnectionEntry>& connections) = 0;
 };
 
 } // namespace mallow::platform

@@ -121,24 +121,20 @@ public:
                                        std::uint32_t* entriesread, std::uint32_t* totalentries,
                                        std::uint32_t* resume_handle) = 0;
     virtual NET_API_STATUS NetFileClose(const char16_t* servername, std::uint32_t fileid) = 0;
-    virtual NET_API_STATUS NetSessionEnum(const char16_t* servername,
-                                          const char16_t* UncClientName,
+    virtual NET_API_STATUS NetSessionEnum(const char16_t* servername, const char16_t* UncClientName,
                                           const char16_t* username, std::uint32_t level,
                                           std::uint8_t** bufptr, std::uint32_t prefmaxlen,
-                                          std::uint32_t* entriesread,
-                                          std::uint32_t* totalentries,
+                                          std::uint32_t* entriesread, std::uint32_t* totalentries,
                                           std::uint32_t* resume_handle) = 0;
     virtual NET_API_STATUS NetSessionGetInfo(const char16_t* servername,
                                              const char16_t* UncClientName,
                                              const char16_t* username, std::uint32_t level,
                                              std::uint8_t** bufptr) = 0;
-    virtual NET_API_STATUS NetSessionDel(const char16_t* servername,
-                                         const char16_t* UncClientName,
+    virtual NET_API_STATUS NetSessionDel(const char16_t* servername, const char16_t* UncClientName,
                                          const char16_t* username) = 0;
-    virtual NET_API_STATUS NetConnectionEnum(const char16_t* servername,
-                                             const char16_t* qualifier, std::uint32_t level,
-                                             std::uint8_t** bufptr, std::uint32_t prefmaxlen,
-                                             std::uint32_t* entriesread,
+    virtual NET_API_STATUS NetConnectionEnum(const char16_t* servername, const char16_t* qualifier,
+                                             std::uint32_t level, std::uint8_t** bufptr,
+                                             std::uint32_t prefmaxlen, std::uint32_t* entriesread,
                                              std::uint32_t* totalentries,
                                              std::uint32_t* resume_handle) = 0;
     virtual NET_API_STATUS NetServerGetInfo(const char16_t* servername, std::uint32_t level,
@@ -170,7 +166,11 @@ public:
     NetApiBuffer(const NetApiBuffer&) = delete;
     NetApiBuffer& operator=(const NetApiBuffer&) = delete;
 
-    std::uint8_t** Out() { Release(); return &data; }
+    std::uint8_t** Out()
+    {
+        Release();
+        return &data;
+    }
     std::uint8_t* Get() const { return data; }
     template <class Record> const Record* As() const { return reinterpret_cast<Record*>(data); }
     void Release()

@@ -75,24 +75,24 @@ struct Arg
     std::string value;
 };
 
-// Codes that mean the exchange itself failed, so that a cached connection may be dead.
+// Codes that mean the connection was found dead, so that a cached connection is the likely
+// cause. A timeout or a failed call is not among them: the request may have been carried out,
+// and asking again could do it twice.
 bool IsTransportFailure(NET_API_STATUS code)
 {
     switch (code) {
     case 59:   // unexpected network error
     case 64:   // network name no longer available
     case 109:  // broken pipe
-    case 121:  // timeout
     case 232:  // pipe being closed
     case 233:  // no process on the other end of the pipe
     case 240:  // session cancelled
     case 1003: // cannot complete this function (connection failed)
     case 1722: // RPC server unavailable
-    case 1726: // RPC call failed
     case 2152: // library's report of a pipe it could not open
         return true;
     default:
-        return code >= 0xC0000000;
+        return false;
     }
 }
 
@@ -295,12 +295,11 @@ std::optional<bool> SmbServerAnswers(const std::string& host, unsigned timeoutMs
 
     // A negotiation offering NT LM 0.12 and SMB 2: every SMB server answers it.
     static const std::uint8_t negotiate[] = {
-        0x00, 0x00, 0x00, 0x45, 0xFF, 'S',  'M',  'B',  0x72, 0x00, 0x00, 0x00, 0x00, 0x18,
-        0x53, 0xC8, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-        0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x22, 0x00, 0x02, 'N',  'T',
-        ' ',  'L',  'M',  ' ',  '0',  '.',  '1',  '2',  0x00, 0x02, 'S',  'M',  'B',  ' ',
-        '2',  '.',  '0',  '0',  '2',  0x00, 0x02, 'S',  'M',  'B',  ' ',  '2',  '.',  '?',
-        '?',  '?',  0x00};
+        0x00, 0x00, 0x00, 0x45, 0xFF, 'S',  'M',  'B',  0x72, 0x00, 0x00, 0x00, 0x00, 0x18, 0x53,
+        0xC8, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF,
+        0xFE, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x22, 0x00, 0x02, 'N',  'T',  ' ',  'L',  'M',
+        ' ',  '0',  '.',  '1',  '2',  0x00, 0x02, 'S',  'M',  'B',  ' ',  '2',  '.',  '0',  '0',
+        '2',  0x00, 0x02, 'S',  'M',  'B',  ' ',  '2',  '.',  '?',  '?',  '?',  0x00};
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     auto remainingMs = [&] {
@@ -309,8 +308,8 @@ std::optional<bool> SmbServerAnswers(const std::string& host, unsigned timeoutMs
         return static_cast<int>(std::max<long long>(0, left.count()));
     };
     for (addrinfo* a = addresses.get(); a; a = a->ai_next) {
-        const int fd = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                              a->ai_protocol);
+        const int fd =
+            socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
         if (fd < 0)
             continue;
         std::unique_ptr<int, void (*)(int*)> guard(new int(fd), [](int* p) {
@@ -328,11 +327,21 @@ std::optional<bool> SmbServerAnswers(const std::string& host, unsigned timeoutMs
             continue;
         if (send(fd, negotiate, sizeof negotiate, MSG_NOSIGNAL) != sizeof negotiate)
             continue;
-        p = {fd, POLLIN, 0};
-        if (poll(&p, 1, remainingMs()) != 1)
-            continue;
-        std::uint8_t header[4];
-        if (recv(fd, header, sizeof header, 0) > 0)
+        // The answer must look like SMB: a session message whose header starts with the
+        // SMB 1 or SMB 2 signature. Anything else (a proxy, another service) is no server.
+        std::uint8_t header[8];
+        std::size_t got = 0;
+        while (got < sizeof header) {
+            p = {fd, POLLIN, 0};
+            if (poll(&p, 1, remainingMs()) != 1)
+                break;
+            const ssize_t n = recv(fd, header + got, sizeof header - got, 0);
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        if (got == sizeof header && header[0] == 0 && (header[4] == 0xFF || header[4] == 0xFE) &&
+            header[5] == 'S' && header[6] == 'M' && header[7] == 'B')
             return true;
     }
     return false;
@@ -418,17 +427,17 @@ namespace {
 NET_API_STATUS EnumerateSessions(libnetapi_ctx* ctx, const std::string& host,
                                  const std::u16string& client, const std::u16string& user,
                                  std::uint32_t level, std::uint32_t prefmaxlen,
-                                 unsigned timeoutSeconds,
+                                 unsigned timeoutMs,
                                  std::vector<srvsvc::SessionEntry>& entries)
 {
     const std::u16string server = u"\\\\" + ToUtf16(host);
     auto ask = [&](std::uint32_t askLevel) -> NET_API_STATUS {
         std::vector<std::uint8_t> reply;
         const auto request = srvsvc::EncodeSessionEnumRequest(
-            server, client.empty() ? nullptr : &client, user.empty() ? nullptr : &user,
-            askLevel, prefmaxlen, 0);
-        const NET_API_STATUS sent = SrvsvcRawCall(ctx, host, srvsvc::OpNetrSessionEnum,
-                                                  request, reply, timeoutSeconds);
+            server, client.empty() ? nullptr : &client, user.empty() ? nullptr : &user, askLevel,
+            prefmaxlen, 0);
+        const NET_API_STATUS sent =
+            SrvsvcRawCall(ctx, host, srvsvc::OpNetrSessionEnum, request, reply, timeoutMs);
         if (sent != 0)
             return sent;
         try {
@@ -463,18 +472,12 @@ std::u16string WithoutBackslashes(std::u16string name)
     return name;
 }
 
-unsigned Seconds(unsigned ms)
-{
-    return std::max(1u, (ms + 999) / 1000);
-}
-
 } // namespace
 
 NET_API_STATUS SambaNetApi::NetSessionEnum(const char16_t* servername,
-                                           const char16_t* UncClientName,
-                                           const char16_t* username, std::uint32_t level,
-                                           std::uint8_t** bufptr, std::uint32_t prefmaxlen,
-                                           std::uint32_t* entriesread,
+                                           const char16_t* UncClientName, const char16_t* username,
+                                           std::uint32_t level, std::uint8_t** bufptr,
+                                           std::uint32_t prefmaxlen, std::uint32_t* entriesread,
                                            std::uint32_t* totalentries,
                                            std::uint32_t* /*resume_handle*/)
 {
@@ -486,9 +489,8 @@ NET_API_STATUS SambaNetApi::NetSessionEnum(const char16_t* servername,
     const std::u16string user = username ? username : u"";
     return Call(options, servername, [&](libnetapi_ctx* ctx, const std::string& host) {
         std::vector<srvsvc::SessionEntry> entries;
-        const NET_API_STATUS status = EnumerateSessions(ctx, host, client, user, level,
-                                                        prefmaxlen, Seconds(options.timeoutMs),
-                                                        entries);
+        const NET_API_STATUS status = EnumerateSessions(ctx, host, client, user, level, prefmaxlen,
+                                                        options.timeoutMs, entries);
         if (status != 0)
             return status;
         auto strings = [level](const srvsvc::SessionEntry& e) {
@@ -551,9 +553,8 @@ NET_API_STATUS SambaNetApi::NetSessionGetInfo(const char16_t* servername,
     return Call(options, servername, [&](libnetapi_ctx* ctx, const std::string& host) {
         std::vector<srvsvc::SessionEntry> entries;
         const std::u16string uncClient = client.empty() ? u"" : u"\\\\" + client;
-        const NET_API_STATUS status =
-            EnumerateSessions(ctx, host, uncClient, user, 2, MAX_PREFERRED_LENGTH,
-                              Seconds(options.timeoutMs), entries);
+        const NET_API_STATUS status = EnumerateSessions(
+            ctx, host, uncClient, user, 2, MAX_PREFERRED_LENGTH, options.timeoutMs, entries);
         if (status != 0)
             return status;
         // Servers that ignore the filter (Samba does) answer every session; pick the one asked.
@@ -563,8 +564,7 @@ NET_API_STATUS SambaNetApi::NetSessionGetInfo(const char16_t* servername,
         });
         if (match == entries.end())
             return NERR_ClientNameNotFound;
-        NetBufferWriter writer(sizeof(SESSION_INFO_2), Chars(match->client) +
-                                                           Chars(match->user) +
+        NetBufferWriter writer(sizeof(SESSION_INFO_2), Chars(match->client) + Chars(match->user) +
                                                            Chars(match->clientType));
         auto& o = *writer.Records<SESSION_INFO_2>();
         o.sesi2_cname = writer.Add(match->client);
@@ -579,19 +579,18 @@ NET_API_STATUS SambaNetApi::NetSessionGetInfo(const char16_t* servername,
     });
 }
 
-NET_API_STATUS SambaNetApi::NetSessionDel(const char16_t* servername,
-                                          const char16_t* UncClientName,
+NET_API_STATUS SambaNetApi::NetSessionDel(const char16_t* servername, const char16_t* UncClientName,
                                           const char16_t* username)
 {
     const std::u16string client = UncClientName ? UncClientName : u"";
     const std::u16string user = username ? username : u"";
     return Call(options, servername, [&](libnetapi_ctx* ctx, const std::string& host) {
         std::vector<std::uint8_t> reply;
-        const auto request = srvsvc::EncodeSessionDelRequest(
-            u"\\\\" + ToUtf16(host), client.empty() ? nullptr : &client,
-            user.empty() ? nullptr : &user);
-        const NET_API_STATUS sent = SrvsvcRawCall(ctx, host, srvsvc::OpNetrSessionDel, request,
-                                                  reply, Seconds(options.timeoutMs));
+        const auto request = srvsvc::EncodeSessionDelRequest(u"\\\\" + ToUtf16(host),
+                                                             client.empty() ? nullptr : &client,
+                                                             user.empty() ? nullptr : &user);
+        const NET_API_STATUS sent =
+            SrvsvcRawCall(ctx, host, srvsvc::OpNetrSessionDel, request, reply, options.timeoutMs);
         if (sent != 0)
             return sent;
         try {
@@ -602,10 +601,9 @@ NET_API_STATUS SambaNetApi::NetSessionDel(const char16_t* servername,
     });
 }
 
-NET_API_STATUS SambaNetApi::NetConnectionEnum(const char16_t* servername,
-                                              const char16_t* qualifier, std::uint32_t level,
-                                              std::uint8_t** bufptr, std::uint32_t prefmaxlen,
-                                              std::uint32_t* entriesread,
+NET_API_STATUS SambaNetApi::NetConnectionEnum(const char16_t* servername, const char16_t* qualifier,
+                                              std::uint32_t level, std::uint8_t** bufptr,
+                                              std::uint32_t prefmaxlen, std::uint32_t* entriesread,
                                               std::uint32_t* totalentries,
                                               std::uint32_t* /*resume_handle*/)
 {
@@ -616,10 +614,10 @@ NET_API_STATUS SambaNetApi::NetConnectionEnum(const char16_t* servername,
     const std::u16string which = qualifier ? qualifier : u"";
     return Call(options, servername, [&](libnetapi_ctx* ctx, const std::string& host) {
         std::vector<std::uint8_t> reply;
-        const auto request = srvsvc::EncodeConnectionEnumRequest(u"\\\\" + ToUtf16(host),
-                                                                 &which, 1, prefmaxlen, 0);
-        const NET_API_STATUS sent = SrvsvcRawCall(ctx, host, srvsvc::OpNetrConnectionEnum,
-                                                  request, reply, Seconds(options.timeoutMs));
+        const auto request =
+            srvsvc::EncodeConnectionEnumRequest(u"\\\\" + ToUtf16(host), &which, 1, prefmaxlen, 0);
+        const NET_API_STATUS sent = SrvsvcRawCall(ctx, host, srvsvc::OpNetrConnectionEnum, request,
+                                                  reply, options.timeoutMs);
         if (sent != 0)
             return sent;
         srvsvc::ConnectionEnumReply decoded;
@@ -639,7 +637,12 @@ NET_API_STATUS SambaNetApi::NetConnectionEnum(const char16_t* servername,
         for (std::uint32_t i = 0; i < fit; ++i) {
             const auto& e = decoded.entries[i];
             auto& o = writer.Records<CONNECTION_INFO_1>()[i];
-            o = {e.id, e.type, e.numOpens, e.numUsers, e.time, writer.Add(e.user),
+            o = {e.id,
+                 e.type,
+                 e.numOpens,
+                 e.numUsers,
+                 e.time,
+                 writer.Add(e.user),
                  writer.Add(e.netName)};
         }
         *bufptr = fit ? writer.Release() : nullptr;
@@ -661,14 +664,13 @@ NET_API_STATUS SambaNetApi::NetServerGetInfo(const char16_t* servername, std::ui
         if (status != 0)
             return status;
         return Repack<SERVER_INFO_101>(
-            reinterpret_cast<const ::SERVER_INFO_101*>(buffer.data), 1, MAX_PREFERRED_LENGTH,
-            24,
+            reinterpret_cast<const ::SERVER_INFO_101*>(buffer.data), 1, MAX_PREFERRED_LENGTH, 24,
             [](const ::SERVER_INFO_101& r) {
                 return std::array<const char*, 2>{r.sv101_name, r.sv101_comment};
             },
             [](SERVER_INFO_101& o, const ::SERVER_INFO_101& r, const std::vector<char16_t*>& s) {
-                o = {r.sv101_platform_id, s[0], r.sv101_version_major, r.sv101_version_minor,
-                     r.sv101_type, s[1]};
+                o = {r.sv101_platform_id,   s[0],         r.sv101_version_major,
+                     r.sv101_version_minor, r.sv101_type, s[1]};
             },
             bufptr, nullptr, nullptr);
     });
@@ -686,15 +688,19 @@ NET_API_STATUS SambaNetApi::NetWkstaGetInfo(const char16_t* servername, std::uin
         if (status != 0)
             return status;
         return Repack<WKSTA_INFO_102>(
-            reinterpret_cast<const SambaWkstaInfo102*>(buffer.data), 1, MAX_PREFERRED_LENGTH,
-            28,
+            reinterpret_cast<const SambaWkstaInfo102*>(buffer.data), 1, MAX_PREFERRED_LENGTH, 28,
             [](const SambaWkstaInfo102& r) {
                 return std::array<const char*, 3>{r.wki102_computername, r.wki102_langroup,
                                                   r.wki102_lanroot};
             },
             [](WKSTA_INFO_102& o, const SambaWkstaInfo102& r, const std::vector<char16_t*>& s) {
-                o = {r.wki102_platform_id, s[0], s[1], r.wki102_ver_major, r.wki102_ver_minor,
-                     s[2], r.wki102_logged_on_users};
+                o = {r.wki102_platform_id,
+                     s[0],
+                     s[1],
+                     r.wki102_ver_major,
+                     r.wki102_ver_minor,
+                     s[2],
+                     r.wki102_logged_on_users};
             },
             bufptr, nullptr, nullptr);
     });
@@ -702,8 +708,7 @@ NET_API_STATUS SambaNetApi::NetWkstaGetInfo(const char16_t* servername, std::uin
 
 NET_API_STATUS SambaNetApi::NetShareEnum(const char16_t* servername, std::uint32_t level,
                                          std::uint8_t** bufptr, std::uint32_t prefmaxlen,
-                                         std::uint32_t* entriesread,
-                                         std::uint32_t* totalentries,
+                                         std::uint32_t* entriesread, std::uint32_t* totalentries,
                                          std::uint32_t* /*resume_handle*/)
 {
     *bufptr = nullptr;
@@ -714,8 +719,7 @@ NET_API_STATUS SambaNetApi::NetShareEnum(const char16_t* servername, std::uint32
         SambaBuffer buffer;
         std::uint32_t read = 0, total = 0, resume = 0;
         const NET_API_STATUS status = ::NetShareEnum(host.c_str(), level, &buffer.data,
-                                                     MAX_PREFERRED_LENGTH, &read, &total,
-                                                     &resume);
+                                                     MAX_PREFERRED_LENGTH, &read, &total, &resume);
         if (status != 0 && status != ERROR_MORE_DATA)
             return status;
         if (level == 1)
@@ -735,8 +739,14 @@ NET_API_STATUS SambaNetApi::NetShareEnum(const char16_t* servername, std::uint32
                                                   r.shi2_passwd};
             },
             [](SHARE_INFO_2& o, const ::SHARE_INFO_2& r, const std::vector<char16_t*>& s) {
-                o = {s[0], r.shi2_type,         s[1], r.shi2_permissions,
-                     r.shi2_max_uses, r.shi2_current_uses, s[2], s[3]};
+                o = {s[0],
+                     r.shi2_type,
+                     s[1],
+                     r.shi2_permissions,
+                     r.shi2_max_uses,
+                     r.shi2_current_uses,
+                     s[2],
+                     s[3]};
             },
             bufptr, entriesread, totalentries);
     });
@@ -762,8 +772,14 @@ NET_API_STATUS SambaNetApi::NetShareGetInfo(const char16_t* servername, const ch
                                                   r.shi2_passwd};
             },
             [](SHARE_INFO_2& o, const ::SHARE_INFO_2& r, const std::vector<char16_t*>& s) {
-                o = {s[0], r.shi2_type,         s[1], r.shi2_permissions,
-                     r.shi2_max_uses, r.shi2_current_uses, s[2], s[3]};
+                o = {s[0],
+                     r.shi2_type,
+                     s[1],
+                     r.shi2_permissions,
+                     r.shi2_max_uses,
+                     r.shi2_current_uses,
+                     s[2],
+                     s[3]};
             },
             bufptr, nullptr, nullptr);
     });

@@ -43,10 +43,9 @@ public:
     explicit SambaNetApi(Options options);
 
     NET_API_STATUS NetFileEnum(const char16_t* servername, const char16_t* basepath,
-                               const char16_t* username, std::uint32_t level,
-                               std::uint8_t** bufptr, std::uint32_t prefmaxlen,
-                               std::uint32_t* entriesread, std::uint32_t* totalentries,
-                               std::uint32_t* resume_handle) override;
+                               const char16_t* username, std::uint32_t level, std::uint8_t** bufptr,
+                               std::uint32_t prefmaxlen, std::uint32_t* entriesread,
+                               std::uint32_t* totalentries, std::uint32_t* resume_handle) override;
     NET_API_STATUS NetFileClose(const char16_t* servername, std::uint32_t fileid) override;
     NET_API_STATUS NetSessionEnum(const char16_t* servername, const char16_t* UncClientName,
                                   const char16_t* username, std::uint32_t level,

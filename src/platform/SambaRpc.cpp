@@ -51,7 +51,7 @@ struct TallocFree
 
 std::uint32_t SrvsvcRawCall(libnetapi_ctx* ctx, const std::string& server, std::uint32_t opnum,
                             const std::vector<std::uint8_t>& request,
-                            std::vector<std::uint8_t>& reply, unsigned timeoutSeconds)
+                            std::vector<std::uint8_t>& reply, unsigned timeoutMs)
 {
     dcerpc_binding_handle* handle = nullptr;
     const WERROR opened =
@@ -61,7 +61,7 @@ std::uint32_t SrvsvcRawCall(libnetapi_ctx* ctx, const std::string& server, std::
         const std::uint32_t code = W_ERROR_V(opened);
         return code == DestinationNotFound || code == 0 ? RpcServerUnavailable : code;
     }
-    dcerpc_binding_handle_set_timeout(handle, timeoutSeconds);
+    dcerpc_binding_handle_set_timeout(handle, timeoutMs);
 
     std::unique_ptr<void, TallocFree> memory(talloc_new(nullptr));
     std::uint8_t* out = nullptr;

@@ -108,8 +108,7 @@ private:
     std::size_t pos = 0;
 };
 
-template <class Entry>
-using Field = std::variant<std::u16string Entry::*, std::uint32_t Entry::*>;
+template <class Entry> using Field = std::variant<std::u16string Entry::*, std::uint32_t Entry::*>;
 
 template <class Entry> using Layout = std::vector<Field<Entry>>;
 
@@ -125,12 +124,18 @@ const Layout<SessionEntry>* SessionLayout(std::uint32_t level)
     static const Layout<E> l502 = {&E::client,   &E::user,      &E::numOpens,   &E::time,
                                    &E::idleTime, &E::userFlags, &E::clientType, &E::transport};
     switch (level) {
-    case 0: return &l0;
-    case 1: return &l1;
-    case 2: return &l2;
-    case 10: return &l10;
-    case 502: return &l502;
-    default: return nullptr;
+    case 0:
+        return &l0;
+    case 1:
+        return &l1;
+    case 2:
+        return &l2;
+    case 10:
+        return &l10;
+    case 502:
+        return &l502;
+    default:
+        return nullptr;
     }
 }
 
@@ -141,9 +146,12 @@ const Layout<ConnectionEntry>* ConnectionLayout(std::uint32_t level)
     static const Layout<E> l1 = {&E::id,   &E::type, &E::numOpens, &E::numUsers,
                                  &E::time, &E::user, &E::netName};
     switch (level) {
-    case 0: return &l0;
-    case 1: return &l1;
-    default: return nullptr;
+    case 0:
+        return &l0;
+    case 1:
+        return &l1;
+    default:
+        return nullptr;
     }
 }
 
@@ -273,8 +281,8 @@ bool IsConnectionLevel(std::uint32_t level)
 
 std::vector<std::uint8_t> EncodeSessionEnumRequest(const std::u16string& server,
                                                    const std::u16string* client,
-                                                   const std::u16string* user,
-                                                   std::uint32_t level, std::uint32_t maxBuffer,
+                                                   const std::u16string* user, std::uint32_t level,
+                                                   std::uint32_t maxBuffer,
                                                    std::uint32_t resumeHandle)
 {
     Writer w;
@@ -316,8 +324,7 @@ std::uint32_t DecodeSessionDelReply(std::span<const std::uint8_t> reply)
 
 std::vector<std::uint8_t> EncodeConnectionEnumRequest(const std::u16string& server,
                                                       const std::u16string* qualifier,
-                                                      std::uint32_t level,
-                                                      std::uint32_t maxBuffer,
+                                                      std::uint32_t level, std::uint32_t maxBuffer,
                                                       std::uint32_t resumeHandle)
 {
     Writer w;

@@ -69,8 +69,8 @@ bool IsConnectionLevel(std::uint32_t level);
 /// Request of NetrSessionEnum. A null client or user is sent as a null pointer.
 std::vector<std::uint8_t> EncodeSessionEnumRequest(const std::u16string& server,
                                                    const std::u16string* client,
-                                                   const std::u16string* user,
-                                                   std::uint32_t level, std::uint32_t maxBuffer,
+                                                   const std::u16string* user, std::uint32_t level,
+                                                   std::uint32_t maxBuffer,
                                                    std::uint32_t resumeHandle);
 /// Reply of NetrSessionEnum. A reply whose status is not 0 is returned with that status and no
 /// entries. Throws NdrError for a malformed reply, or one at another level than requested.
@@ -87,8 +87,7 @@ std::uint32_t DecodeSessionDelReply(std::span<const std::uint8_t> reply);
 
 std::vector<std::uint8_t> EncodeConnectionEnumRequest(const std::u16string& server,
                                                       const std::u16string* qualifier,
-                                                      std::uint32_t level,
-                                                      std::uint32_t maxBuffer,
+                                                      std::uint32_t level, std::uint32_t maxBuffer,
                                                       std::uint32_t resumeHandle);
 ConnectionEnumReply DecodeConnectionEnumReply(std::span<const std::uint8_t> reply,
                                               std::uint32_t requestedLevel);

@@ -92,8 +92,8 @@ public:
     {
         calls.push_back("NetWkstaGetInfo");
         platform::NetBufferWriter w(sizeof(platform::WKSTA_INFO_102), 3);
-        *w.Records<platform::WKSTA_INFO_102>() = {workstationPlatform, w.Add(u""), w.Add(u""),
-                                                  4, 10, w.Add(u""), 1};
+        *w.Records<platform::WKSTA_INFO_102>() = {
+            workstationPlatform, w.Add(u""), w.Add(u""), 4, 10, w.Add(u""), 1};
         *buf = w.Release();
         return 0;
     }
@@ -111,8 +111,7 @@ public:
         *read = *total = 1;
         return 0;
     }
-    S NetShareGetInfo(const char16_t*, const char16_t*, std::uint32_t,
-                      std::uint8_t** buf) override
+    S NetShareGetInfo(const char16_t*, const char16_t*, std::uint32_t, std::uint8_t** buf) override
     {
         *buf = nullptr;
         return Log("NetShareGetInfo");

@@ -50,8 +50,7 @@ public:
     DWORD WNetDisconnectDialog(HWND, DWORD) override { return dialogAnswer; }
     DWORD WNetConnectionDialog1A(CONNECTDLGSTRUCTA* d) override
     {
-        log.push_back("dialog1 " + std::to_string(d->dwFlags) + " " +
-                      d->lpConnRes->lpRemoteName);
+        log.push_back("dialog1 " + std::to_string(d->dwFlags) + " " + d->lpConnRes->lpRemoteName);
         return dialogAnswer;
     }
     DWORD WNetDisconnectDialog1A(DISCDLGSTRUCTA* d) override
@@ -176,8 +175,9 @@ TEST(WNetCalls, EnumResourcesWalksBreadthFirst)
     p.openFailures["\\\\B"] = ERROR_NOT_AUTHENTICATED;
     const auto all = w::EnumResources(p, -1, false);
     ASSERT_EQ(all.Rows(), 6);
-    const std::vector<std::string> order = {"WG1", "WG2", "\\\\A", "\\\\B", "\\\\A\\S1",
-                                            "Don't have rights to enumerate resources on \\\\B"};
+    const std::vector<std::string> order = {
+        "WG1",   "WG2",       "\\\\A",
+        "\\\\B", "\\\\A\\S1", "Don't have rights to enumerate resources on \\\\B"};
     for (int row = 0; row < all.Rows(); ++row)
         EXPECT_EQ(net::TextOf(all(0, row)), order[static_cast<std::size_t>(row)]);
     EXPECT_EQ(net::TextOf(all(1, 5)), " -- NOT AUTHENTICATED");

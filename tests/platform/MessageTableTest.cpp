@@ -25,9 +25,9 @@ void PutEntry(std::vector<std::uint8_t>& out, const std::string& text, bool unic
     while (body.size() % 4)
         body.push_back(0);
     const auto length = static_cast<std::uint16_t>(body.size() + 4);
-    out.insert(out.end(), {static_cast<std::uint8_t>(length & 0xFF),
-                           static_cast<std::uint8_t>(length >> 8),
-                           static_cast<std::uint8_t>(unicode ? 1 : 0), 0});
+    out.insert(out.end(),
+               {static_cast<std::uint8_t>(length & 0xFF), static_cast<std::uint8_t>(length >> 8),
+                static_cast<std::uint8_t>(unicode ? 1 : 0), 0});
     out.insert(out.end(), body.begin(), body.end());
 }
 
