@@ -2,6 +2,7 @@
 
 #include "Hourglass.h"
 #include "config/ApplicationList.h"
+#include "net/modGetOS.h"
 #include "util/Dates.h"
 #include "util/Handler.h"
 #include "util/Paths.h"
@@ -471,6 +472,13 @@ void frmMain::Form_Load()
             ListView1->setColumnWidth(column, TwipsToPixels(2400, ListView1));
         ListView1->setSortingEnabled(true);
         ListView1->sortByColumn(0, Qt::AscendingOrder);
+
+        // The 9x family has no server calls to find and disconnect users with.
+        if (net::modGetOS::IsWin9xFamily(services.version ? *services.version
+                                                          : platform::SystemVersion())) {
+            chkDisconnect->setEnabled(false);
+            SSTab1->setTabEnabled(3, false);
+        }
 
         setWindowTitle(QLatin1String(WindowTitle));
     });

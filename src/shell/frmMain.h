@@ -2,6 +2,7 @@
 
 #include "config/ConfigDatabase.h"
 #include "maintenance/Compact.h"
+#include "platform/VersionProbe.h"
 #include "util/Clock.h"
 #include "util/FileDialogs.h"
 #include "util/Prompter.h"
@@ -37,6 +38,8 @@ struct ShellServices
     const Clock* clock = nullptr;
     FileDialogs* dialogs = nullptr;
     std::string programFolder;
+    /// The operating system's version record; null for this machine's.
+    const platform::VersionSource* version = nullptr;
 };
 
 /// The main window. Its load handler opens the configuration database and fills the tabs; its

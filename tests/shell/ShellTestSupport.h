@@ -25,9 +25,11 @@ struct StartedForm
     FixedClock clock{FixedNow};
     std::unique_ptr<frmMain> form;
 
-    explicit StartedForm(const std::string& programFolder)
+    explicit StartedForm(const std::string& programFolder,
+                         const platform::VersionSource* version = nullptr)
     {
-        form = std::make_unique<frmMain>(ShellServices{&prompter, &clock, &dialogs, programFolder});
+        form = std::make_unique<frmMain>(
+            ShellServices{&prompter, &clock, &dialogs, programFolder, version});
         form->Start();
     }
     template <typename W> W* Find(const char* name) const

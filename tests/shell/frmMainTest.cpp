@@ -251,6 +251,30 @@ private slots:
         QCOMPARE(ListingOf(config.ProgramFolder()), listing);
     }
 
+    void The9xFamilyHasNoMultiUserFeatures()
+    {
+        struct Windows98 : platform::VersionSource
+        {
+            platform::OSVERSIONINFO GetVersionEx() const override
+            {
+                platform::OSVERSIONINFO info;
+                info.dwMajorVersion = 4;
+                info.dwMinorVersion = 10;
+                info.dwPlatformId = platform::VER_PLATFORM_WIN32_WINDOWS;
+                return info;
+            }
+        } windows98;
+        test::ConfigFixture config;
+        Started old(config.ProgramFolder(), &windows98);
+        QVERIFY(!old.Find<QCheckBox>("chkDisconnect")->isEnabled());
+        QVERIFY(!old.form->SSTab1->isTabEnabled(3));
+        old.form->close();
+
+        Started here(config.ProgramFolder());
+        QVERIFY(here.Find<QCheckBox>("chkDisconnect")->isEnabled());
+        QVERIFY(here.form->SSTab1->isTabEnabled(3));
+    }
+
     void ShutdownReleasesTheDatabase()
     {
         test::ConfigFixture config;
