@@ -13,6 +13,8 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <set>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -65,6 +67,13 @@ std::string HostOf(const char16_t* server)
 bool IsLocal(const char16_t* server)
 {
     return Trim(ToUtf8(server)).find_first_not_of('\\') == std::string::npos;
+}
+
+/// A loopback name: a connection there is refused at once when nothing listens, so it needs
+/// no reachability probe.
+bool IsLoopback(const std::string& host)
+{
+    return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0;
 }
 
 /// A text argument for the library: empty stays a null pointer, as the library expects.
@@ -126,6 +135,8 @@ public:
     }
     bool Used() const { return ctx && used; }
     void MarkUsed() { used = true; }
+    bool Answered(const std::string& host) const { return answered.count(host) != 0; }
+    void MarkAnswered(const std::string& host) { answered.insert(host); }
     /// Drops the context and with it every cached connection.
     void Reset()
     {
@@ -133,6 +144,7 @@ public:
             libnetapi_free(ctx);
         ctx = nullptr;
         used = false;
+        answered.clear();
     }
     std::mutex& Mutex() { return mutex; }
 
@@ -161,6 +173,7 @@ private:
     libnetapi_ctx* ctx = nullptr;
     NetCredentials applied;
     bool used = false;
+    std::set<std::string> answered;
     std::mutex mutex;
 };
 
@@ -353,31 +366,42 @@ SambaNetApi::SambaNetApi(Options options) : options(std::move(options)) {}
 
 namespace {
 
-/// Runs one library call against `server` under the shared context: checks first that a named
-/// server answers at all, and on a transport failure over a cached connection drops the cache
-/// and asks once more on a fresh one.
+/// Runs one library call against `server` under the shared context. A named server is first
+/// checked to answer SMB at all, once per cached connection, with the check running while the
+/// library prepares its context. On a transport failure over a cached connection the cache is
+/// dropped and the call made once more on a fresh one.
 NET_API_STATUS Call(const SambaNetApi::Options& options, const char16_t* server,
                     const std::function<NET_API_STATUS(libnetapi_ctx*, const std::string&)>& f)
 {
     const std::string host = HostOf(server);
-    if (!IsLocal(server) && SmbServerAnswers(host, options.timeoutMs) == false)
-        return ERROR_BAD_NETPATH;
+    const bool probe = !IsLocal(server) && !IsLoopback(host);
     auto& shared = Shared();
     std::lock_guard lock(shared.Mutex());
-    const bool hadConnections = shared.Used();
-    libnetapi_ctx* ctx = shared.Get(options.credentials);
-    if (!ctx)
-        return ERROR_NOT_ENOUGH_MEMORY;
-    NET_API_STATUS status = f(ctx, host);
-    if (status != 0 && IsTransportFailure(status) && hadConnections) {
-        shared.Reset();
-        ctx = shared.Get(options.credentials);
+    for (int attempt = 0;; ++attempt) {
+        const bool hadConnections = shared.Used();
+        libnetapi_ctx* ctx = nullptr;
+        if (probe && !shared.Answered(host)) {
+            std::optional<bool> answered;
+            std::thread prober([&] { answered = SmbServerAnswers(host, options.timeoutMs); });
+            ctx = shared.Get(options.credentials);
+            prober.join();
+            if (answered == false)
+                return ERROR_BAD_NETPATH;
+            if (answered)
+                shared.MarkAnswered(host);
+        } else {
+            ctx = shared.Get(options.credentials);
+        }
         if (!ctx)
             return ERROR_NOT_ENOUGH_MEMORY;
-        status = f(ctx, host);
+        const NET_API_STATUS status = f(ctx, host);
+        shared.MarkUsed();
+        if (status != 0 && IsTransportFailure(status) && hadConnections && attempt == 0) {
+            shared.Reset();
+            continue;
+        }
+        return Normalize(status);
     }
-    shared.MarkUsed();
-    return Normalize(status);
 }
 
 } // namespace
@@ -426,8 +450,7 @@ namespace {
 /// only) is asked again at level 1, and the texts level 1 lacks stay empty.
 NET_API_STATUS EnumerateSessions(libnetapi_ctx* ctx, const std::string& host,
                                  const std::u16string& client, const std::u16string& user,
-                                 std::uint32_t level, std::uint32_t prefmaxlen,
-                                 unsigned timeoutMs,
+                                 std::uint32_t level, std::uint32_t prefmaxlen, unsigned timeoutMs,
                                  std::vector<srvsvc::SessionEntry>& entries)
 {
     const std::u16string server = u"\\\\" + ToUtf16(host);
