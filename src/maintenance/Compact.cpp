@@ -177,10 +177,12 @@ bool Compact::IsExpiredBackup(const std::string& fileName, const std::string& ba
     return dates::DateOnly(*date) < dates::DateOnly(today) - keepDays;
 }
 
-void Compact::DeleteExpiredBackups(const std::string& folder, const std::string& baseName,
-                                   double today, long keepDays, const std::string& keep)
+void Compact::DeleteExpiredBackups(const std::string& folder,
+                                   const std::vector<std::string>& names,
+                                   const std::string& baseName, double today, long keepDays,
+                                   const std::string& keep)
 {
-    for (const std::string& name : FolderFileNames(folder)) {
+    for (const std::string& name : names) {
         if (name != keep && IsExpiredBackup(name, baseName, today, keepDays))
             DeleteFile(folder + name);
     }
@@ -202,6 +204,9 @@ bool Compact::BackupApplication(long appId, const std::string& source, const std
             throw MallowError(94, "Compact", "Invalid use of Null");
         const long keepDays = static_cast<long>(days.ToLong());
 
+        // The folder is read first: a missing folder fails here, before anything is written.
+        const std::vector<std::string> names = FolderFileNames(folder);
+
         // The new copy comes first, under a name no back-up has, and takes the back-up's name
         // only when complete; old copies go only after that, so a failed copy loses nothing.
         const std::string partial = folder + "~" + FileNameOfPath(backupPath) + ".partial";
@@ -214,7 +219,8 @@ bool Compact::BackupApplication(long appId, const std::string& source, const std
         SyncFolder(folder == "-1" ? "." : folder);
         Step("synced");
 
-        DeleteExpiredBackups(folder, baseName, today, keepDays, FileNameOfPath(backupPath));
+        DeleteExpiredBackups(folder, names, baseName, today, keepDays,
+                             FileNameOfPath(backupPath));
         Step("expired deleted");
     } catch (const MallowError& e) {
         failure = Failure{e.Number(), e.Description()};

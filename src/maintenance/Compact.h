@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace mallow {
 
@@ -57,9 +58,12 @@ public:
     /// `baseName` made before `today - keepDays`.
     static bool IsExpiredBackup(const std::string& fileName, const std::string& baseName,
                                 double today, long keepDays);
-    /// Deletes the expired back-ups of `baseName` in `folder`, never `keep`.
-    static void DeleteExpiredBackups(const std::string& folder, const std::string& baseName,
-                                     double today, long keepDays, const std::string& keep);
+    /// Deletes the expired back-ups of `baseName` among the `names` of files in `folder`,
+    /// never `keep`.
+    static void DeleteExpiredBackups(const std::string& folder,
+                                     const std::vector<std::string>& names,
+                                     const std::string& baseName, double today, long keepDays,
+                                     const std::string& keep);
 
 private:
     std::string TimeStamp() const;

@@ -103,7 +103,9 @@ TEST(CompactNames, RetentionRules)
     EXPECT_FALSE(Compact::IsExpiredBackup("03-01-2004.md", "", today, 7));
     // The ending is not looked at.
     EXPECT_TRUE(Compact::IsExpiredBackup("sales03-01-2004.bak", "sales", today, 7));
-    EXPECT_TRUE(Compact::IsExpiredBackup("03-01-2004.mdb", "", today, 7));
+    EXPECT_TRUE(Compact::IsExpiredBackup("x03-01-2004.mdb", "x", today, 7));
+    // A name of exactly 14 characters is no back-up: it must be longer.
+    EXPECT_FALSE(Compact::IsExpiredBackup("03-01-2004.mdb", "", today, 7));
 }
 
 TEST(CompactApplication, CompactsInPlaceAndLogsTheSizes)
@@ -297,9 +299,12 @@ TEST(FaultInjection, KilledAtEveryStepLosesNothing)
 
     for (const auto& steps : {compactSteps, backupSteps}) {
         for (const std::string& killAt : steps) {
-            // Leftovers of the previous crash stay: the next run must cope with them.
-            test::WriteFile(data.File("salesMLW.mdb"), "leftover");
-            test::WriteFile(data.File("salesMLWOrigDY.mdb"), "leftover");
+            // Leftovers of an earlier crash stay: the next run must cope with them. (They are
+            // made anew: a set-aside name may be a second name of the database itself.)
+            for (const char* leftover : {"salesMLW.mdb", "salesMLWOrigDY.mdb"}) {
+                fs::remove(data.File(leftover));
+                test::WriteFile(data.File(leftover), "leftover");
+            }
             const pid_t child = fork();
             ASSERT_GE(child, 0);
             if (child == 0) {
@@ -318,8 +323,9 @@ TEST(FaultInjection, KilledAtEveryStepLosesNothing)
             ASSERT_TRUE(WIFSIGNALED(status)) << "never reached " << killAt;
             EXPECT_EQ(test::ManagedRowCount(path), rows) << "killed after " << killAt;
             for (const auto& name : Names(backups.Path())) {
-                if (name == "sales03-15-2004.mdb")
+                if (name == "sales03-15-2004.mdb") {
                     EXPECT_EQ(test::ManagedRowCount(backups.File(name)), rows) << killAt;
+                }
             }
         }
     }
@@ -349,8 +355,9 @@ TEST(FaultInjection, KilledAtRandomMomentsLosesNothing)
         waitpid(child, &status, 0);
         EXPECT_EQ(test::ManagedRowCount(path), rows) << "round " << round;
         for (const auto& name : Names(backups.Path())) {
-            if (name == "big03-15-2004.mdb")
+            if (name == "big03-15-2004.mdb") {
                 EXPECT_EQ(test::ManagedRowCount(backups.File(name)), rows) << "round " << round;
+            }
         }
     }
 }
