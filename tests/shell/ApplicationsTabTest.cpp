@@ -10,7 +10,11 @@
 
 #include <sqlite3.h>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 using namespace mallow;
 namespace fs = std::filesystem;
@@ -47,6 +51,34 @@ std::string OldConfiguration(const test::TempFolder& folder, const std::vector<s
     fs::copy_file(old.DatabasePath(), path, fs::copy_options::overwrite_existing);
     return path;
 }
+
+// Makes a file immutable for as long as the object lives: not even root can write to it then,
+// so the database opens for reading only.
+class Immutable
+{
+public:
+    explicit Immutable(const std::string& path) : fd(open(path.c_str(), O_RDONLY))
+    {
+        int flags = 0;
+        applied = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                  (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    }
+    ~Immutable()
+    {
+        int flags = 0;
+        if (applied && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags &= ~FS_IMMUTABLE_FL;
+            ioctl(fd, FS_IOC_SETFLAGS, &flags);
+        }
+        if (fd >= 0)
+            close(fd);
+    }
+    bool Applied() const { return applied; }
+
+private:
+    int fd;
+    bool applied = false;
+};
 
 } // namespace
 
@@ -346,6 +378,47 @@ private slots:
         QVERIFY2(StartsWith(s.prompter.Last(), HandlerPrefix("cmdSaveSchedule_Click")),
                  s.prompter.Last().c_str());
         QCOMPARE(config.Scalar("SELECT Tuesday FROM Schedule"), std::string(""));
+    }
+
+    void SaveToAReadOnlyDatabaseReportsTheEngineError()
+    {
+        test::ConfigFixture config;
+        config.AddApp("/d/a.mdb");
+        Immutable readOnly(config.DatabasePath());
+        if (!readOnly.Applied())
+            QSKIP("this file system or user cannot make a file immutable");
+        Started s(config.ProgramFolder());
+        QVERIFY2(s.prompter.shown.empty(), s.prompter.Last().c_str());
+        QCOMPARE(s.form->lstApplications->count(), 1);
+        s.form->weekdayBoxes[1]->setText(QStringLiteral("1:00 AM"));
+        s.form->cmdSaveSchedule->click();
+        QVERIFY2(StartsWith(s.prompter.Last(), HandlerPrefix("cmdSaveSchedule_Click")),
+                 s.prompter.Last().c_str());
+        s.form->cmdSaveDatabaseInfo->click();
+        QVERIFY2(StartsWith(s.prompter.Last(), HandlerPrefix("cmdSaveDatabaseInfo_Click")),
+                 s.prompter.Last().c_str());
+        s.form->close();
+        QCOMPARE(config.Scalar("SELECT Tuesday FROM Schedule"), std::string(""));
+    }
+
+    void ImportOfALockedFileLeavesTheListAsItWas()
+    {
+        test::ConfigFixture config;
+        config.AddApp("/d/a.mdb");
+        test::TempFolder elsewhere;
+        const std::string old = OldConfiguration(elsewhere, {"/old/x.mdb"});
+        sqlite3* other = nullptr;
+        sqlite3_open(old.c_str(), &other);
+        QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        Started s(config.ProgramFolder());
+        s.dialogs.openAnswers = {old};
+        s.form->mnuImport->trigger();
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        QVERIFY2(StartsWith(s.prompter.Last(), HandlerPrefix("mnuImport_Click")),
+                 s.prompter.Last().c_str());
+        QCOMPARE(Lines(s.form->lstApplications), QStringList({"/d/a.mdb"}));
+        QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Apps"), std::string("1"));
     }
 
     void ComboTypeAheadCompletesAndAddsInUpperCase()
