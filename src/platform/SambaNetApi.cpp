@@ -369,9 +369,13 @@ namespace {
 /// Runs one library call against `server` under the shared context. A named server is first
 /// checked to answer SMB at all, once per cached connection, with the check running while the
 /// library prepares its context. On a transport failure over a cached connection the cache is
-/// dropped and the call made once more on a fresh one.
+/// dropped and a call that only reads is made once more on a fresh one; a call that changes
+/// something is not, since it may have been carried out before the connection went.
+enum class Retry { OnDeadConnection, Never };
+
 NET_API_STATUS Call(const SambaNetApi::Options& options, const char16_t* server,
-                    const std::function<NET_API_STATUS(libnetapi_ctx*, const std::string&)>& f)
+                    const std::function<NET_API_STATUS(libnetapi_ctx*, const std::string&)>& f,
+                    Retry retry = Retry::OnDeadConnection)
 {
     const std::string host = HostOf(server);
     const bool probe = !IsLocal(server) && !IsLoopback(host);
@@ -396,9 +400,10 @@ NET_API_STATUS Call(const SambaNetApi::Options& options, const char16_t* server,
             return ERROR_NOT_ENOUGH_MEMORY;
         const NET_API_STATUS status = f(ctx, host);
         shared.MarkUsed();
-        if (status != 0 && IsTransportFailure(status) && hadConnections && attempt == 0) {
+        if (status != 0 && IsTransportFailure(status) && hadConnections) {
             shared.Reset();
-            continue;
+            if (retry == Retry::OnDeadConnection && attempt == 0)
+                continue;
         }
         return Normalize(status);
     }
@@ -439,9 +444,12 @@ NET_API_STATUS SambaNetApi::NetFileEnum(const char16_t* servername, const char16
 
 NET_API_STATUS SambaNetApi::NetFileClose(const char16_t* servername, std::uint32_t fileid)
 {
-    return Call(options, servername, [&](libnetapi_ctx*, const std::string& host) {
-        return ::NetFileClose(host.c_str(), fileid);
-    });
+    return Call(
+        options, servername,
+        [&](libnetapi_ctx*, const std::string& host) {
+            return ::NetFileClose(host.c_str(), fileid);
+        },
+        Retry::Never);
 }
 
 namespace {
@@ -607,21 +615,24 @@ NET_API_STATUS SambaNetApi::NetSessionDel(const char16_t* servername, const char
 {
     const std::u16string client = UncClientName ? UncClientName : u"";
     const std::u16string user = username ? username : u"";
-    return Call(options, servername, [&](libnetapi_ctx* ctx, const std::string& host) {
-        std::vector<std::uint8_t> reply;
-        const auto request = srvsvc::EncodeSessionDelRequest(u"\\\\" + ToUtf16(host),
-                                                             client.empty() ? nullptr : &client,
-                                                             user.empty() ? nullptr : &user);
-        const NET_API_STATUS sent =
-            SrvsvcRawCall(ctx, host, srvsvc::OpNetrSessionDel, request, reply, options.timeoutMs);
-        if (sent != 0)
-            return sent;
-        try {
-            return srvsvc::DecodeSessionDelReply(reply);
-        } catch (const srvsvc::NdrError&) {
-            return RPC_S_CALL_FAILED;
-        }
-    });
+    return Call(
+        options, servername,
+        [&](libnetapi_ctx* ctx, const std::string& host) {
+            std::vector<std::uint8_t> reply;
+            const auto request = srvsvc::EncodeSessionDelRequest(u"\\\\" + ToUtf16(host),
+                                                                 client.empty() ? nullptr : &client,
+                                                                 user.empty() ? nullptr : &user);
+            const NET_API_STATUS sent = SrvsvcRawCall(ctx, host, srvsvc::OpNetrSessionDel, request,
+                                                      reply, options.timeoutMs);
+            if (sent != 0)
+                return sent;
+            try {
+                return srvsvc::DecodeSessionDelReply(reply);
+            } catch (const srvsvc::NdrError&) {
+                return RPC_S_CALL_FAILED;
+            }
+        },
+        Retry::Never);
 }
 
 NET_API_STATUS SambaNetApi::NetConnectionEnum(const char16_t* servername, const char16_t* qualifier,
@@ -841,22 +852,28 @@ NET_API_STATUS SambaNetApi::NetShareAdd(const char16_t* servername, std::uint32_
     if (!buf)
         return ERROR_INVALID_PARAMETER;
     SambaShare share(*reinterpret_cast<const SHARE_INFO_2*>(buf));
-    return Call(options, servername, [&](libnetapi_ctx*, const std::string& host) {
-        std::uint32_t error = 0;
-        const NET_API_STATUS status = ::NetShareAdd(host.c_str(), 2, share.Bytes(), &error);
-        if (parm_err)
-            *parm_err = error;
-        return status;
-    });
+    return Call(
+        options, servername,
+        [&](libnetapi_ctx*, const std::string& host) {
+            std::uint32_t error = 0;
+            const NET_API_STATUS status = ::NetShareAdd(host.c_str(), 2, share.Bytes(), &error);
+            if (parm_err)
+                *parm_err = error;
+            return status;
+        },
+        Retry::Never);
 }
 
 NET_API_STATUS SambaNetApi::NetShareDel(const char16_t* servername, const char16_t* netname,
                                         std::uint32_t reserved)
 {
     const Arg share(netname);
-    return Call(options, servername, [&](libnetapi_ctx*, const std::string& host) {
-        return ::NetShareDel(host.c_str(), share.value.c_str(), reserved);
-    });
+    return Call(
+        options, servername,
+        [&](libnetapi_ctx*, const std::string& host) {
+            return ::NetShareDel(host.c_str(), share.value.c_str(), reserved);
+        },
+        Retry::Never);
 }
 
 NET_API_STATUS SambaNetApi::NetShareSetInfo(const char16_t* servername, const char16_t* netname,
@@ -869,14 +886,17 @@ NET_API_STATUS SambaNetApi::NetShareSetInfo(const char16_t* servername, const ch
         return ERROR_INVALID_PARAMETER;
     const Arg name(netname);
     SambaShare share(*reinterpret_cast<const SHARE_INFO_2*>(buf));
-    return Call(options, servername, [&](libnetapi_ctx*, const std::string& host) {
-        std::uint32_t error = 0;
-        const NET_API_STATUS status =
-            ::NetShareSetInfo(host.c_str(), name.value.c_str(), 2, share.Bytes(), &error);
-        if (parm_err)
-            *parm_err = error;
-        return status;
-    });
+    return Call(
+        options, servername,
+        [&](libnetapi_ctx*, const std::string& host) {
+            std::uint32_t error = 0;
+            const NET_API_STATUS status =
+                ::NetShareSetInfo(host.c_str(), name.value.c_str(), 2, share.Bytes(), &error);
+            if (parm_err)
+                *parm_err = error;
+            return status;
+        },
+        Retry::Never);
 }
 
 NET_API_STATUS SambaNetApi::NetApiBufferFree(void* buffer)

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -303,4 +304,16 @@ TEST(UnreachableServer, RaisesThePlatformErrorWithinTheTimeout)
     EXPECT_EQ(e.Number(), ServerCallError);
     EXPECT_EQ(e.Source(), "cNet_NT.EnumFiles()");
     EXPECT_EQ(e.Description(), "The network path was not found.");
+}
+
+TEST_F(ServerTest, ACachedConnectionToARestartedServerIsReplaced)
+{
+    cNetCalls calls(server.services);
+    calls.GetServerInfo(Server);
+    // The same server, started anew: the library's cached connection to it is dead.
+    const std::string restart =
+        "bash " MALLOW_SAMBA_SCRIPTS "/start.sh " + StateDir + " > /dev/null";
+    ASSERT_EQ(std::system(restart.c_str()), 0);
+    EXPECT_NO_THROW(cNetCalls(server.services).EnumShares(Server));
+    EXPECT_NO_THROW(cNetCalls(server.services).EnumSessions(Server));
 }
