@@ -1,4 +1,5 @@
 #include "engine/Connection.h"
+#include "engine/DBEngine.h"
 #include "fixtures/ConfigFixture.h"
 #include "fixtures/ManagedDatabase.h"
 #include "maintenance/Compact.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -174,6 +176,72 @@ TEST(CompactApplication, RefusesADatabaseAnotherProcessHoldsOpen)
         EXPECT_EQ(m.LogValue("Successful"), "1") << m.LogValue("Comments");
     }
     EXPECT_EQ(test::ManagedRowCount(path), 250);
+}
+
+// Runs the administrator's tool beside the program.
+void Mallowdb(const std::string& arguments)
+{
+    const std::string command =
+        std::string(MALLOW_PROGRAM_DIR) + "/mallowdb " + arguments + " >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+// The engine keeps workgroup settings between compactions; each test starts from none.
+struct EngineSettingsReset
+{
+    ~EngineSettingsReset()
+    {
+        engine::Engine().SystemDB.clear();
+        engine::Engine().DefaultUser.clear();
+        engine::Engine().DefaultPassword.clear();
+    }
+};
+
+TEST(CompactApplication, DatabasePasswordIsTrimmedAndChecked)
+{
+    Maintenance m;
+    test::TempFolder data;
+    const std::string path = data.File("locked.mdb");
+    test::MakeManagedDatabase(path, 40, true);
+    Mallowdb("set-password '" + path + "' 'open sesame'");
+
+    m.compact.CompactApplication(1, path, "wrong", "", "", "", false);
+    EXPECT_EQ(m.LogValue("Comments"), "3031 : Not a valid password.");
+    m.compact.CompactApplication(1, path, "", "", "", "", false);
+    EXPECT_EQ(m.LogValue("Comments"), "3031 : Not a valid password.");
+    // Blanks around the password are not part of it; blanks inside are.
+    m.compact.CompactApplication(1, path, "  open sesame  ", "", "", "", false);
+    EXPECT_EQ(m.LogValue("Successful"), "1") << m.LogValue("Comments");
+    // The compacted database keeps its password.
+    m.compact.CompactApplication(1, path, "opensesame", "", "", "", false);
+    EXPECT_EQ(m.LogValue("Comments"), "3031 : Not a valid password.");
+    EXPECT_EQ(test::ManagedRowCount(path), 20);
+}
+
+TEST(CompactApplication, WorkgroupSettingsPersistOnTheEngine)
+{
+    EngineSettingsReset reset;
+    Maintenance m;
+    test::TempFolder data;
+    const std::string path = data.File("secured.mdb");
+    const std::string workgroup = data.File("system.mdw");
+    test::MakeManagedDatabase(path, 40, true);
+    Mallowdb("create-workgroup '" + workgroup + "'");
+    Mallowdb("add-account '" + workgroup + "' ann 'pa ss'");
+    Mallowdb("secure '" + path + "' '" + workgroup + "' ann");
+
+    m.compact.CompactApplication(1, path, "", "", "", "", false);
+    EXPECT_EQ(m.LogValue("Successful"), "0");
+    m.compact.CompactApplication(1, path, "", workgroup, "ann", "wrong", false);
+    EXPECT_EQ(m.LogValue("Comments"), "3029 : Not a valid account name or password.");
+    m.compact.CompactApplication(1, path, "", data.File("none.mdw"), "ann", "pa ss", false);
+    EXPECT_NE(m.LogValue("Comments").find("3028 : "), std::string::npos) << m.LogValue("Comments");
+    m.compact.CompactApplication(1, path, "", workgroup, "ann", "pa ss", false);
+    EXPECT_EQ(m.LogValue("Successful"), "1") << m.LogValue("Comments");
+    // A later database without a workgroup file of its own runs with the same settings.
+    m.compact.CompactApplication(1, path, "", "", "", "", false);
+    EXPECT_EQ(m.LogValue("Successful"), "1") << m.LogValue("Comments");
+    EXPECT_EQ(engine::Engine().SystemDB, workgroup);
 }
 
 TEST(CompactApplication, LeftoversOfACrashAreReplaced)
