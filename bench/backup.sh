@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Back-up benchmarks, each against a system tool in the same run:
+#  - backing up a 1 GB database against cp of the same file;
+#  - retention over a folder of 100,000 files, 1,000 of them expired back-ups, against find.
+# Usage: backup.sh [BUILD] [WORKFOLDER]; the work folder must be on a real disk (not tmpfs).
+set -euo pipefail
+build="$(cd "${1:-$(dirname "$0")/../build}" && pwd)"
+work="${2:-$build/bench-backup}"
+rm -rf "$work"; mkdir -p "$work/src" "$work/backups" "$work/cp" "$work/many"
+trap 'rm -rf "$work"' EXIT
+python3 - "$build/bin/backup_driver" "$work" <<'PY'
+import datetime, os, sqlite3, statistics, subprocess, sys, time
+driver, work = sys.argv[1], sys.argv[2]
+
+def timed(command):
+    start = time.perf_counter()
+    subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
+    return time.perf_counter() - start
+
+# 1 GB database: 1,024 rows of 1 MB.
+source = os.path.join(work, "src", "sales.mdb")
+db = sqlite3.connect(source)
+db.execute("CREATE TABLE Items (ID INTEGER PRIMARY KEY, Data BLOB)")
+for _ in range(16):
+    db.execute("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 64) "
+               "INSERT INTO Items (Data) SELECT randomblob(1048576) FROM n")
+    db.commit()
+db.close()
+size = os.path.getsize(source)
+ours, theirs = [], []
+for _ in range(3):
+    for name in os.listdir(os.path.join(work, "backups")):
+        if name.endswith(".mdb"):
+            os.remove(os.path.join(work, "backups", name))
+    for name in os.listdir(os.path.join(work, "cp")):
+        os.remove(os.path.join(work, "cp", name))
+    subprocess.run(["sync"])
+    ours.append(timed([driver, "backup", source, os.path.join(work, "backups")]))
+    subprocess.run(["sync"])
+    theirs.append(timed(["cp", source, os.path.join(work, "cp", "sales.mdb")]))
+    subprocess.run(["sync"])
+o, t = statistics.median(ours), statistics.median(theirs)
+print(f"back-up of {size / 2**30:.2f} GiB: Mallow {o:.3f} s, cp {t:.3f} s -> ratio {o / t:.2f}")
+
+# Retention: 99,000 other files and 1,000 expired back-ups of sales.
+many = os.path.join(work, "many")
+for i in range(99000):
+    open(os.path.join(many, f"other{i:06d}.txt"), "w").close()
+old = datetime.date.today() - datetime.timedelta(days=30)
+def expired():
+    for i in range(1000):
+        day = old - datetime.timedelta(days=i)
+        open(os.path.join(many, "sales" + day.strftime("%m-%d-%Y") + ".mdb"), "w").close()
+ours, theirs = [], []
+for _ in range(5):
+    expired()
+    subprocess.run(["sync"])
+    ours.append(timed([driver, "retention", many, "sales"]))
+    left = [n for n in os.listdir(many) if n.startswith("sales")]
+    assert not left, f"{len(left)} expired back-ups left"
+    theirs.append(timed(["find", many]))
+o, t = statistics.median(ours), statistics.median(theirs)
+print(f"retention over 100,000 files (1,000 expired): Mallow {o:.3f} s, find {t:.3f} s "
+      f"-> ratio {o / t:.2f}")
+PY
