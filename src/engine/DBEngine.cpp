@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <filesystem>
 #include <optional>
@@ -23,6 +24,19 @@ namespace mallow::engine {
 namespace {
 
 constexpr int BusyTimeoutMs = 3000;
+constexpr auto CopyLockWait = std::chrono::seconds(10);
+
+// Waits for a writer to finish by trying again every millisecond until a deadline: SQLite's
+// own wait backs off to a tenth of a second between tries and can miss, time after time, the
+// short moments between the commits of a busy writer.
+int RetryUntilDeadline(void* deadline, int /*attempts*/)
+{
+    if (std::chrono::steady_clock::now() >=
+        *static_cast<const std::chrono::steady_clock::time_point*>(deadline))
+        return 0;
+    usleep(1000);
+    return 1;
+}
 
 // An SQLite handle of the engine's own work, closed when it goes.
 class Handle
@@ -341,6 +355,9 @@ void CopyDatabaseFile(const std::string& source, const std::string& destination)
     }
     if (S_ISDIR(st.st_mode))
         RaiseFileError(EACCES, "CopyDatabaseFile");
+    struct stat folder = {};
+    if (stat(FolderOf(NativePath(destination)).c_str(), &folder) != 0)
+        RaiseFileError(errno, "CopyDatabaseFile", true);
 
     // Holding a read transaction keeps every writer from changing the file while its bytes
     // are copied; the copy reads through SQLite's own descriptor, because closing another
@@ -353,8 +370,9 @@ void CopyDatabaseFile(const std::string& source, const std::string& destination)
         rc = sqlite3_open_v2(sqlitePath.c_str(), db.Out(), SQLITE_OPEN_READONLY, nullptr);
     }
     bool isDatabase = false;
+    auto deadline = std::chrono::steady_clock::now() + CopyLockWait;
     if (rc == SQLITE_OK && st.st_size > 0) {
-        sqlite3_busy_timeout(db.Get(), BusyTimeoutMs);
+        sqlite3_busy_handler(db.Get(), RetryUntilDeadline, &deadline);
         if (!Run(db.Get(), "BEGIN"))
             RaiseFileError(EACCES, "CopyDatabaseFile");
         rc = ProbeSchema(db.Get());

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
 #include <spawn.h>
@@ -75,6 +76,28 @@ long ErrorNumberUnprivileged(const std::function<void()>& body)
     if (child > 0)
         waitpid(child, nullptr, 0);
     return number;
+}
+
+int Mallowdb(const std::vector<std::string>& arguments)
+{
+    std::string program = MALLOW_MALLOWDB;
+    std::vector<std::string> args = arguments;
+    std::vector<char*> argv = {program.data()};
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t child = -1;
+    const int rc = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        return -1;
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 LockHolder::LockHolder(const std::string& databasePath)

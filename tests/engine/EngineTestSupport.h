@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace mallow::test {
 
@@ -19,6 +20,9 @@ long ErrorNumberOf(const std::function<void()>& body);
 /// The same, run in a child process without the power to write where permissions forbid it
 /// (as an unprivileged user when the tests run as root). -1 when that cannot be arranged.
 long ErrorNumberUnprivileged(const std::function<void()>& body);
+
+/// Runs the mallowdb tool with `arguments`, its output discarded; its exit status.
+int Mallowdb(const std::vector<std::string>& arguments);
 
 /// A helper process holding a database open, talked to over pipes.
 class LockHolder
