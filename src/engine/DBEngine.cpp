@@ -9,6 +9,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -233,6 +234,46 @@ void SyncToDisk(const std::string& native)
         RaiseJet(jet::DiskIo);
 }
 
+// Copies a database file through the reads of SQLite's own file object, for file systems of
+// SQLite whose descriptor cannot be reached.
+void CopyThroughSqlite(sqlite3_file* file, const std::string& target)
+{
+    sqlite3_int64 size = 0;
+    if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
+        RaiseFileError(EIO, "CopyDatabaseFile");
+    const int out = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (out < 0)
+        RaiseFileError(errno, "CopyDatabaseFile");
+    CreatedFile created(target);
+    std::vector<char> buffer(1 << 20);
+    int error = 0;
+    for (sqlite3_int64 at = 0; at < size && error == 0;) {
+        const int length = static_cast<int>(
+            std::min<sqlite3_int64>(static_cast<sqlite3_int64>(buffer.size()), size - at));
+        if (file->pMethods->xRead(file, buffer.data(), length, at) != SQLITE_OK) {
+            error = EIO;
+            break;
+        }
+        for (int done = 0; done < length;) {
+            const ssize_t n = write(out, buffer.data() + done, static_cast<size_t>(length - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                error = errno;
+                break;
+            }
+            done += static_cast<int>(n);
+        }
+        at += length;
+    }
+    if (error == 0 && fsync(out) != 0)
+        error = errno;
+    close(out);
+    if (error != 0)
+        RaiseFileError(error, "CopyDatabaseFile");
+    created.Keep();
+}
+
 } // namespace
 
 void DBEngine::CompactDatabase(const std::string& source, const std::string& destination,
@@ -442,9 +483,13 @@ void CopyDatabaseFile(const std::string& source, const std::string& destination)
             held.st_ino == st.st_ino)
             fd = candidate;
     }
-    if (fd < 0)
+    if (fd >= 0) {
+        CopyDescriptorToFile(fd, destination);
+        return;
+    }
+    if (!file || !file->pMethods)
         RaiseFileError(EACCES, "CopyDatabaseFile");
-    CopyDescriptorToFile(fd, destination);
+    CopyThroughSqlite(file, NativePath(destination));
 }
 
 } // namespace mallow::engine
