@@ -214,20 +214,36 @@ void CheckCopy(const std::string& native, const std::string& display)
         RaiseJet(jet::CannotOpenDatabase, display);
 }
 
-// Flushes the file's data and then the folder entry that names it.
-void SyncToDisk(const std::string& native)
+// A descriptor this code opened, closed when it goes.
+class OwnedFd
 {
-    const auto flush = [](const std::string& path, int flags) {
-        const int fd = open(path.c_str(), flags | O_CLOEXEC);
-        if (fd < 0)
-            return errno;
-        const int rc = fsync(fd) == 0 || errno == EINVAL || errno == EROFS ? 0 : errno;
-        close(fd);
-        return rc;
-    };
-    int rc = flush(native, O_RDONLY);
-    if (rc == 0)
-        rc = flush(FolderOf(native), O_RDONLY | O_DIRECTORY);
+public:
+    explicit OwnedFd(int fd) : fd(fd) {}
+    ~OwnedFd()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+    OwnedFd(const OwnedFd&) = delete;
+    OwnedFd& operator=(const OwnedFd&) = delete;
+    int Get() const { return fd; }
+
+private:
+    int fd;
+};
+
+// Flushes the copy's data and then the folder entry that names it.
+void SyncToDisk(int fd, const std::string& native)
+{
+    int rc = fsync(fd) == 0 ? 0 : errno;
+    if (rc == 0) {
+        const int folder = open(FolderOf(native).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        // Some file systems cannot flush a folder; its entries are then as safe as they get.
+        if (folder < 0 || (fsync(folder) != 0 && errno != EINVAL && errno != EROFS))
+            rc = errno;
+        if (folder >= 0)
+            close(folder);
+    }
     if (rc == ENOSPC || rc == EDQUOT)
         RaiseJet(jet::DiskFull);
     if (rc != 0)
@@ -338,9 +354,15 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
             RaiseJet(jet::DiskFull);
         RaiseJet(jet::FileInUse, destination);
     }
-    close(fd);
+    // Kept open until SQLite has let go of the copy: closing a descriptor of a file drops the
+    // locks SQLite holds on it in this process.
+    OwnedFd copyFd(fd);
     CreatedFile created(target);
 
+    // The copy is flushed to disk once, whole, after it is written; SQLite's own flushes of
+    // the new file while it writes it would only add waits. The source is not written from
+    // here on.
+    Run(db.Get(), "PRAGMA synchronous = OFF");
     {
         int prc = SQLITE_OK;
         Prepared vacuum(db.Get(), "VACUUM INTO ?", prc);
@@ -355,8 +377,10 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
     }
     db.Close();
 
+    // The disk writes the copy while the check reads it back from memory.
+    sync_file_range(copyFd.Get(), 0, 0, SYNC_FILE_RANGE_WRITE);
     CheckCopy(target, destination);
-    SyncToDisk(target);
+    SyncToDisk(copyFd.Get(), target);
     created.Keep();
 }
 
