@@ -101,9 +101,11 @@ bool NonEmptyFile(const std::string& path)
     return stat(path.c_str(), &st) == 0 && st.st_size > 0;
 }
 
-// Looks at the file before SQLite does, so that a file that is no database or has lost its
-// tail is refused at once, and a missing one is never created.
-void CheckDatabaseFile(const std::string& path, const std::string& display)
+// Looks at the file before SQLite reads it, so that a file that is no database or has lost its
+// tail is refused at once, and a missing one is never created. The header is read through
+// SQLite's own open file: closing a descriptor of our own would drop every lock SQLite holds
+// on the file in this process, those of the process's other connections included.
+void CheckDatabaseFile(const std::string& path, sqlite3* db, const std::string& display)
 {
     const auto slash = path.rfind('/');
     if (slash != std::string::npos && slash > 0) {
@@ -121,14 +123,19 @@ void CheckDatabaseFile(const std::string& path, const std::string& display)
     }
     if (S_ISDIR(st.st_mode))
         RaiseJet(jet::InvalidPath, display);
+    if (!db)
+        return;
 
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+        !file->pMethods)
         RaiseJet(jet::FileInUse, display);
     unsigned char header[100] = {};
-    const ssize_t got = pread(fd, header, sizeof header, 0);
-    close(fd);
-    if (got != static_cast<ssize_t>(sizeof header) ||
+    sqlite3_int64 length = 0;
+    if (file->pMethods->xFileSize(file, &length) != SQLITE_OK)
+        RaiseJet(jet::FileInUse, display);
+    if (length < static_cast<sqlite3_int64>(sizeof header) ||
+        file->pMethods->xRead(file, header, sizeof header, 0) != SQLITE_OK ||
         std::memcmp(header, "SQLite format 3", 16) != 0)
         RaiseJet(jet::UnrecognizedFormat, display);
 
@@ -201,7 +208,7 @@ void Connection::Open(const std::string& connectionString, const std::string& us
     const std::string workgroupId =
         security::LogOn(NativePath(settings.systemDatabase), userName, userPassword);
 
-    CheckDatabaseFile(native, display);
+    CheckDatabaseFile(native, nullptr, display);
 
     auto session = std::make_shared<Session>();
     session->path = display;
@@ -209,6 +216,7 @@ void Connection::Open(const std::string& connectionString, const std::string& us
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK)
         RaiseJet((rc & 0xFF) == SQLITE_NOTADB ? jet::UnrecognizedFormat : jet::FileInUse, display);
+    CheckDatabaseFile(native, session->db, display);
     sqlite3_extended_result_codes(session->db, 1);
     sqlite3_busy_timeout(session->db, BusyTimeoutMs);
 

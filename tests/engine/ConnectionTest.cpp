@@ -8,8 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 namespace mallow::engine {
 namespace {
@@ -285,6 +288,30 @@ TEST_F(ConfigSql, TableNamesIgnoreCase)
                   missing.Open("LogBook", connection, adCmdTable);
               }),
               jet::TableNotFound);
+}
+
+// Opening a second connection must not cost the first one its locks: another process could
+// then write into the middle of the first one's transaction.
+TEST(ConnectionOpen, SecondConnectionKeepsTheLocksOfTheFirst)
+{
+    TempFolder folder;
+    const std::string path = folder.File("app.mdb");
+    test::MakeDatabase(path, "CREATE TABLE t (x INTEGER);");
+    Connection writer;
+    writer.OpenFile(path);
+    ASSERT_EQ(sqlite3_exec(writer.Handle(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    Connection second;
+    second.OpenFile(path);
+
+    // A fresh program, not a fork: a forked child would share SQLite's record of the locks.
+    const std::string command = "sqlite3 -bail '" + path +
+                                "' 'BEGIN IMMEDIATE; ROLLBACK;' >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 127)
+        GTEST_SKIP() << "no sqlite3 program to play the other process";
+    EXPECT_NE(status, 0) << "another process could start writing while the first connection was";
+    sqlite3_exec(writer.Handle(), "COMMIT", nullptr, nullptr, nullptr);
 }
 
 } // namespace
