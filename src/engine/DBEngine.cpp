@@ -78,8 +78,10 @@ public:
     explicit CreatedFile(std::string path) : path(std::move(path)) {}
     ~CreatedFile()
     {
-        if (!kept)
+        if (!kept) {
             unlink(path.c_str());
+            unlink((path + "-journal").c_str());
+        }
     }
     CreatedFile(const CreatedFile&) = delete;
     CreatedFile& operator=(const CreatedFile&) = delete;
@@ -397,7 +399,7 @@ DBEngine& Engine()
 
 struct ExclusiveHold::Impl
 {
-    Impl(const std::string& path) : hold(NativePath(path), path) {}
+    explicit Impl(const std::string& path) : hold(NativePath(path), path) {}
     LockFileHold hold;
 };
 
