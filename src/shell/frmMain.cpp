@@ -174,6 +174,8 @@ void frmMain::BuildMenus()
 void frmMain::BuildApplicationsTab(QWidget* page)
 {
     lstApplications = Named(new QListWidget, "lstApplications");
+    // Every line is one line of text: the list need not measure each of thousands of lines.
+    lstApplications->setUniformItemSizes(true);
     cmdAdd = Button("cmdAdd", "Add", "Add a new database");
     cmdRemove = Button("cmdRemove", "Remove", "Remove selected database");
     cmdCompactCurrent = Button("cmdCompactCurrent", "Compact", "Compact selected database");
@@ -302,6 +304,9 @@ void frmMain::BuildResultsTab(QWidget* page)
     cboApps->setInsertPolicy(QComboBox::NoInsert);
     // The combo box completes by its own rules (type-ahead below), not Qt's.
     cboApps->setCompleter(nullptr);
+    // Sized by a number of characters, not by measuring each of its lines.
+    cboApps->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cboApps->setMinimumContentsLength(40);
     txtBeginningDate = Named(new QLineEdit, "txtBeginningDate");
     txtEndingDate = Named(new QLineEdit, "txtEndingDate");
     ChooseBeginDate = Button("ChooseBeginDate", "...");
@@ -359,6 +364,7 @@ void frmMain::BuildResultsTab(QWidget* page)
 void frmMain::BuildMultiUserTab(QWidget* page)
 {
     lstMUAvailDBs = Named(new QListWidget, "lstMUAvailDBs");
+    lstMUAvailDBs->setUniformItemSizes(true);
     ListView1 = Named(new QTreeWidget, "ListView1");
     ListView1->setColumnCount(0);
     cmdSendMsg = Button("cmdSendMsg", "Send Message");
