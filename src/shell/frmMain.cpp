@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -630,7 +631,9 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
             cboApps_KeyPress(text.isEmpty() ? 0 : text.at(0).unicode());
             return false;
         }
-        if (event->type() == QEvent::FocusOut)
+        // Opening the combo box's own list is no leaving of the combo box.
+        if (event->type() == QEvent::FocusOut &&
+            static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
             cboApps_LostFocus();
     }
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
