@@ -148,17 +148,6 @@ std::size_t NextSignificant(const std::vector<Token>& tokens, std::size_t i)
     return i;
 }
 
-std::string QuotedName(std::string_view name)
-{
-    std::string result = "\"";
-    for (const char c : name) {
-        if (c == '"')
-            result += '"';
-        result += c;
-    }
-    return result + '"';
-}
-
 std::string StringLiteral(std::string_view content)
 {
     std::string result = "'";
@@ -220,6 +209,17 @@ std::string DateLiteral(std::string_view literal)
 }
 
 } // namespace
+
+std::string QuotedName(std::string_view name)
+{
+    std::string result = "\"";
+    for (const char c : name) {
+        if (c == '"')
+            result += '"';
+        result += c;
+    }
+    return result + '"';
+}
 
 std::size_t TranslatedSql::SourceOffset(std::size_t textOffset) const
 {

@@ -46,6 +46,9 @@ struct ClauseText
 };
 ClauseText ClauseAt(std::string_view jet, std::size_t offset);
 
+/// A name as a quoted SQLite identifier ("a""b" for a"b).
+std::string QuotedName(std::string_view name);
+
 /// The first word of a statement, upper-cased ("SELECT"), or "" when it starts with none.
 std::string FirstWord(std::string_view sql);
 

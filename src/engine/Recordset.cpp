@@ -227,17 +227,6 @@ struct RowStore
     }
 };
 
-std::string Quoted(std::string_view name)
-{
-    std::string result = "\"";
-    for (const char c : name) {
-        if (c == '"')
-            result += '"';
-        result += c;
-    }
-    return result + '"';
-}
-
 void Exec(Session& session, const std::string& sql)
 {
     Statement statement = PrepareInternal(session, sql);
@@ -261,7 +250,8 @@ std::shared_ptr<TableInfo> LoadTable(Session& session, const std::string& name)
     if (sql.find("WITHOUT ROWID") != std::string::npos)
         return nullptr;
 
-    Statement info = PrepareInternal(session, "PRAGMA table_info(" + Quoted(table->name) + ")");
+    Statement info =
+        PrepareInternal(session, "PRAGMA table_info(" + QuotedName(table->name) + ")");
     int keys = 0;
     int keyColumn = -1;
     std::string keyType;
@@ -297,7 +287,7 @@ std::shared_ptr<RowStore> Load(Session& session, const std::string& source, int 
         std::string_view name = source;
         if (name.size() >= 2 && name.front() == '[' && name.back() == ']')
             name = name.substr(1, name.size() - 2);
-        sql.text = "SELECT * FROM " + Quoted(name);
+        sql.text = "SELECT * FROM " + QuotedName(name);
         original = "SELECT * FROM [" + std::string(name) + "]";
         sql.origins.emplace_back(0, 0);
     } else {
