@@ -216,7 +216,7 @@ bool Compact::BackupApplication(long appId, const std::string& source, const std
         Step("copied");
         RenameFile(partial, backupPath);
         Step("renamed");
-        SyncFolder(folder == "-1" ? "." : folder);
+        SyncFolder(FolderForSync(backupPath));
         Step("synced");
 
         DeleteExpiredBackups(folder, names, baseName, today, keepDays,

@@ -606,11 +606,6 @@ std::string frmMain::StatusPanel(int index) const
     return statusPanels.at(index - 1)->text().toStdString();
 }
 
-std::string frmMain::CurrentApplicationText(const std::string& path)
-{
-    return mallow::CurrentApplicationText(path);
-}
-
 void frmMain::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
 {
     RunHandler(*services.prompter, "Form_KeyDown", [&] {

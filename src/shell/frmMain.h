@@ -62,9 +62,6 @@ public:
     void ResetStatusPanels();
     void SetStatusPanel(int index, const std::string& text) override;
     std::string StatusPanel(int index) const;
-    /// The short form of a database path shown in status panel 2: the first 15 characters,
-    /// "...", the separator and the file name.
-    static std::string CurrentApplicationText(const std::string& path);
 
     void FillList();
     void FillCombo();

@@ -1,5 +1,6 @@
 #include "ShellTestSupport.h"
 #include "fixtures/ConfigFixture.h"
+#include "util/Paths.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -322,12 +323,12 @@ private slots:
         QCOMPARE(s.form->StatusPanel(3), std::string());
         QCOMPARE(s.form->StatusPanel(4), std::string("Tuesday"));
 
-        QCOMPARE(frmMain::CurrentApplicationText("\\\\srv\\share\\folder\\app.mdb"),
+        QCOMPARE(CurrentApplicationText("\\\\srv\\share\\folder\\app.mdb"),
                  std::string("\\\\srv\\share\\fol...\\app.mdb"));
-        QCOMPARE(frmMain::CurrentApplicationText("/srv/share/folder/app.mdb"),
+        QCOMPARE(CurrentApplicationText("/srv/share/folder/app.mdb"),
                  std::string("/srv/share/fold.../app.mdb"));
         // Fifteen characters, not fifteen bytes.
-        QCOMPARE(frmMain::CurrentApplicationText("/ééééééééééééééé/x.mdb"),
+        QCOMPARE(CurrentApplicationText("/ééééééééééééééé/x.mdb"),
                  std::string("/éééééééééééééé.../x.mdb"));
     }
 };
