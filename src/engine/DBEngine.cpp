@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <optional>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -234,18 +235,25 @@ private:
     int fd;
 };
 
-// Flushes the copy's data and then the folder entry that names it.
-void SyncToDisk(int fd, const std::string& native)
+// Flushes the copy's data and then the folder entry that names it; answers errno, 0 when both
+// are on disk.
+int FlushToDisk(int fd, const std::string& native)
 {
-    int rc = fsync(fd) == 0 ? 0 : errno;
-    if (rc == 0) {
-        const int folder = open(FolderOf(native).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        // Some file systems cannot flush a folder; its entries are then as safe as they get.
-        if (folder < 0 || (fsync(folder) != 0 && errno != EINVAL && errno != EROFS))
-            rc = errno;
-        if (folder >= 0)
-            close(folder);
-    }
+    if (fsync(fd) != 0)
+        return errno;
+    const int folder = open(FolderOf(native).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
+        return errno;
+    int rc = 0;
+    // Some file systems cannot flush a folder; its entries are then as safe as they get.
+    if (fsync(folder) != 0 && errno != EINVAL && errno != EROFS)
+        rc = errno;
+    close(folder);
+    return rc;
+}
+
+void RaiseFlushError(int rc)
+{
     if (rc == ENOSPC || rc == EDQUOT)
         RaiseJet(jet::DiskFull);
     if (rc != 0)
@@ -254,7 +262,7 @@ void SyncToDisk(int fd, const std::string& native)
 
 // Copies a database file through the reads of SQLite's own file object, for file systems of
 // SQLite whose descriptor cannot be reached.
-void CopyThroughSqlite(sqlite3_file* file, const std::string& target)
+void CopyThroughSqlite(sqlite3_file* file, const std::string& target, Flush flush)
 {
     sqlite3_int64 size = 0;
     if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
@@ -284,7 +292,7 @@ void CopyThroughSqlite(sqlite3_file* file, const std::string& target)
         }
         at += length;
     }
-    if (error == 0 && fsync(out) != 0)
+    if (error == 0 && flush == Flush::Now && fsync(out) != 0)
         error = errno;
     close(out);
     if (error != 0)
@@ -379,10 +387,14 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
     }
     db.Close();
 
-    // The disk writes the copy while the check reads it back from memory.
-    sync_file_range(copyFd.Get(), 0, 0, SYNC_FILE_RANGE_WRITE);
-    CheckCopy(target, destination);
-    SyncToDisk(copyFd.Get(), target);
+    // The disk writes the copy while the check reads it back from memory: the flush waits on
+    // the disk and the check on the processor, so each runs on a thread of its own.
+    int flushed = 0;
+    {
+        std::jthread flusher([&] { flushed = FlushToDisk(copyFd.Get(), target); });
+        CheckCopy(target, destination);
+    }
+    RaiseFlushError(flushed);
     created.Keep();
 }
 
@@ -410,7 +422,7 @@ ExclusiveHold::~ExclusiveHold()
     delete impl;
 }
 
-void CopyDatabaseFile(const std::string& source, const std::string& destination)
+void CopyDatabaseFile(const std::string& source, const std::string& destination, Flush flush)
 {
     const std::string native = NativePath(source);
     struct stat st = {};
@@ -454,7 +466,7 @@ void CopyDatabaseFile(const std::string& source, const std::string& destination)
         if (fd < 0)
             RaiseFileError(errno, "CopyDatabaseFile");
         try {
-            CopyDescriptorToFile(fd, destination);
+            CopyDescriptorToFile(fd, destination, flush);
         } catch (...) {
             close(fd);
             throw;
@@ -485,7 +497,8 @@ void CopyDatabaseFile(const std::string& source, const std::string& destination)
             RaiseFileError((rc & 0xFF) == SQLITE_FULL ? ENOSPC : EACCES, "CopyDatabaseFile");
         Run(copy.Get(), "PRAGMA journal_mode=DELETE");
         copy.Close();
-        SyncFile(target);
+        if (flush == Flush::Now)
+            SyncFile(target);
         created.Keep();
         return;
     }
@@ -510,12 +523,12 @@ void CopyDatabaseFile(const std::string& source, const std::string& destination)
             fd = candidate;
     }
     if (fd >= 0) {
-        CopyDescriptorToFile(fd, destination);
+        CopyDescriptorToFile(fd, destination, flush);
         return;
     }
     if (!file || !file->pMethods)
         RaiseFileError(EACCES, "CopyDatabaseFile");
-    CopyThroughSqlite(file, NativePath(destination));
+    CopyThroughSqlite(file, NativePath(destination), flush);
 }
 
 } // namespace mallow::engine

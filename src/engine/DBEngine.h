@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "util/FileOps.h"
+
 namespace mallow::engine {
 
 /// The engine object: workgroup settings that persist for the program's life, and
@@ -51,6 +53,8 @@ private:
 /// Copies a database file to `destination` as one consistent state: while the bytes are
 /// copied no client can write to it (a pending rollback of an interrupted writer is done
 /// first). Any other file is copied as it is. Raises the runtime's file errors (53, 70, 76, 61).
-void CopyDatabaseFile(const std::string& source, const std::string& destination);
+/// With Flush::Later the copy may still wait in the system's cache when the call returns.
+void CopyDatabaseFile(const std::string& source, const std::string& destination,
+                      Flush flush = Flush::Now);
 
 } // namespace mallow::engine

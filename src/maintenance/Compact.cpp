@@ -177,15 +177,25 @@ bool Compact::IsExpiredBackup(const std::string& fileName, const std::string& ba
     return dates::DateOnly(*date) < dates::DateOnly(today) - keepDays;
 }
 
+std::vector<std::string> Compact::ExpiredBackups(const std::vector<std::string>& names,
+                                                 const std::string& baseName, double today,
+                                                 long keepDays, const std::string& keep)
+{
+    std::vector<std::string> expired;
+    for (const std::string& name : names) {
+        if (name != keep && IsExpiredBackup(name, baseName, today, keepDays))
+            expired.push_back(name);
+    }
+    return expired;
+}
+
 void Compact::DeleteExpiredBackups(const std::string& folder,
                                    const std::vector<std::string>& names,
                                    const std::string& baseName, double today, long keepDays,
                                    const std::string& keep)
 {
-    for (const std::string& name : names) {
-        if (name != keep && IsExpiredBackup(name, baseName, today, keepDays))
-            DeleteFile(folder + name);
-    }
+    for (const std::string& name : ExpiredBackups(names, baseName, today, keepDays, keep))
+        DeleteFile(folder + name);
 }
 
 bool Compact::BackupApplication(long appId, const std::string& source, const std::string& target)
@@ -212,15 +222,23 @@ bool Compact::BackupApplication(long appId, const std::string& source, const std
         const std::string partial = folder + "~" + FileNameOfPath(backupPath) + ".partial";
         if (FileExists(partial))
             DeleteFile(partial);
-        engine::CopyDatabaseFile(source, partial);
+        engine::CopyDatabaseFile(source, partial, Flush::Later);
         Step("copied");
         RenameFile(partial, backupPath);
         Step("renamed");
-        SyncFolder(FolderForSync(backupPath));
-        Step("synced");
 
-        DeleteExpiredBackups(folder, names, baseName, today, keepDays,
-                             FileNameOfPath(backupPath));
+        // The copy is as safe as any copied file from the moment it has its name. Before an
+        // older copy is deleted the new one must be on disk, so that losing power just then
+        // cannot leave the folder with neither.
+        const std::vector<std::string> expired =
+            ExpiredBackups(names, baseName, today, keepDays, FileNameOfPath(backupPath));
+        if (!expired.empty()) {
+            SyncFile(backupPath);
+            SyncFolder(FolderForSync(backupPath));
+            Step("synced");
+        }
+        for (const std::string& name : expired)
+            DeleteFile(folder + name);
         Step("expired deleted");
     } catch (const MallowError& e) {
         failure = Failure{e.Number(), e.Description()};

@@ -58,6 +58,10 @@ public:
     /// `baseName` made before `today - keepDays`.
     static bool IsExpiredBackup(const std::string& fileName, const std::string& baseName,
                                 double today, long keepDays);
+    /// The expired back-ups of `baseName` among `names`, never `keep`.
+    static std::vector<std::string> ExpiredBackups(const std::vector<std::string>& names,
+                                                   const std::string& baseName, double today,
+                                                   long keepDays, const std::string& keep);
     /// Deletes the expired back-ups of `baseName` among the `names` of files in `folder`,
     /// never `keep`.
     static void DeleteExpiredBackups(const std::string& folder,

@@ -85,7 +85,7 @@ void RenameFile(const std::string& from, const std::string& to)
         RaiseFileError(errno, Source);
 }
 
-void CopyDescriptorToFile(int sourceFd, const std::string& to)
+void CopyDescriptorToFile(int sourceFd, const std::string& to, Flush flush)
 {
     const std::string target = NativePath(to);
     Fd out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
@@ -115,7 +115,7 @@ void CopyDescriptorToFile(int sourceFd, const std::string& to)
             if (n == 0)
                 break;
         }
-        if (::fsync(out.fd) != 0)
+        if (flush == Flush::Now && ::fsync(out.fd) != 0)
             RaiseFileError(errno, Source);
     } catch (...) {
         ::unlink(target.c_str());

@@ -17,8 +17,12 @@ void DeleteFile(const std::string& path);
 void RenameFile(const std::string& from, const std::string& to);
 /// A second name for the file (a hard link), or a full copy where links are not possible.
 void LinkOrCopyFile(const std::string& from, const std::string& to);
-/// Copies the bytes of an open descriptor to a new file and flushes it to disk.
-void CopyDescriptorToFile(int sourceFd, const std::string& to);
+/// Whether a new copy is flushed to disk before the call returns.
+enum class Flush { Now, Later };
+/// Copies the bytes of an open descriptor to a new file; with Flush::Now it is on disk when the
+/// call returns, with Flush::Later it is in the system's cache, safe from this process ending
+/// but not from the machine losing power until SyncFile.
+void CopyDescriptorToFile(int sourceFd, const std::string& to, Flush flush = Flush::Now);
 /// Flushes a file's data, or a folder's entries, to disk.
 void SyncFile(const std::string& path);
 void SyncFolder(const std::string& folder);

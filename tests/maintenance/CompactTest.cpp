@@ -318,6 +318,34 @@ TEST(BackupApplication, CopiesAndKeepsTheRetention)
     EXPECT_EQ(test::ManagedRowCount(backups.File("sales03-15-2004.mdb")), 60);
 }
 
+// The new copy is flushed to disk before any older one is deleted, and only then: a back-up
+// that deletes nothing does not wait for the disk.
+TEST(BackupApplication, OlderCopiesGoOnlyAfterTheNewOneIsOnDisk)
+{
+    Maintenance m;
+    m.SetKeepDays("7");
+    test::TempFolder data;
+    test::TempFolder backups;
+    const std::string path = data.File("sales.mdb");
+    test::MakeManagedDatabase(path, 20, false);
+    test::WriteFile(backups.File("sales03-01-2004.mdb"), "expired");
+    std::vector<std::string> steps;
+    m.compact.OnStep = [&](const char* step) {
+        steps.push_back(step);
+        if (steps.back() == "synced") {
+            EXPECT_TRUE(fs::exists(backups.File("sales03-01-2004.mdb")));
+            EXPECT_EQ(test::ManagedRowCount(backups.File("sales03-15-2004.mdb")), 20);
+        }
+    };
+    EXPECT_TRUE(m.compact.BackupApplication(2, path, backups.File("sales.mdb")));
+    EXPECT_EQ(steps, std::vector<std::string>({"copied", "renamed", "synced", "expired deleted"}));
+
+    steps.clear();
+    EXPECT_TRUE(m.compact.BackupApplication(2, path, backups.File("sales.mdb")));
+    EXPECT_EQ(steps, std::vector<std::string>({"copied", "renamed", "expired deleted"}));
+    EXPECT_EQ(Names(backups.Path()), std::vector<std::string>({"sales03-15-2004.mdb"}));
+}
+
 TEST(BackupApplication, FailuresAreLoggedAndDeleteNothing)
 {
     Maintenance m;
