@@ -382,10 +382,9 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
             std::mutex mutex;
             std::condition_variable_any wake;
             std::unique_lock lock(mutex);
-            while (!stop.stop_requested()) {
-                wake.wait_for(lock, stop, std::chrono::milliseconds(100), [] { return false; });
+            const auto stopped = [&] { return stop.stop_requested(); };
+            while (!wake.wait_for(lock, stop, std::chrono::milliseconds(100), stopped))
                 sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-            }
         });
         int prc = SQLITE_OK;
         Prepared vacuum(db.Get(), "VACUUM INTO ?", prc);
