@@ -2,9 +2,9 @@
 # Compacting a 500 MB database with half its pages free, against the sqlite3 tool's VACUUM INTO
 # on a copy of the same file, in one run. Goal: at most 1.1 times as long.
 # The engine's compaction also checks the copy (integrity_check) and flushes it to disk (file
-# and folder), the check running while the disk writes. The tool flushes its output file too (at its default synchronous setting), so
-# the flush is timed apart on an output the tool wrote without flushing, and the check on the
-# same file, to show what each costs.
+# and folder), the check running while the disk writes. The tool flushes its output file too
+# (at its default synchronous setting). The flush is timed apart on an output the tool wrote
+# without flushing, and the check on the same file, to show what each costs.
 # Usage: bench_compact.sh [BUILD] [WORKFOLDER]; the work folder must be on a real disk (not tmpfs).
 set -euo pipefail
 build="$(cd "${1:-$(dirname "$0")/../build}" && pwd)"
