@@ -259,6 +259,24 @@ NET_API_STATUS Repack(const Theirs* records, std::uint32_t count, std::uint32_t 
     return fit < count ? ERROR_MORE_DATA : NERR_Success;
 }
 
+/// Share records at level 2, as both the enumeration and the single-share query answer them.
+NET_API_STATUS RepackShareInfo2(const ::SHARE_INFO_2* records, std::uint32_t count,
+                                std::uint32_t prefmaxlen, std::uint8_t** bufptr,
+                                std::uint32_t* entriesread, std::uint32_t* totalentries)
+{
+    return Repack<SHARE_INFO_2>(
+        records, count, prefmaxlen, 32,
+        [](const ::SHARE_INFO_2& r) {
+            return std::array<const char*, 4>{r.shi2_netname, r.shi2_remark, r.shi2_path,
+                                              r.shi2_passwd};
+        },
+        [](SHARE_INFO_2& o, const ::SHARE_INFO_2& r, const std::vector<char16_t*>& s) {
+            o = {s[0], r.shi2_type, s[1], r.shi2_permissions, r.shi2_max_uses, r.shi2_current_uses,
+                 s[2], s[3]};
+        },
+        bufptr, entriesread, totalentries);
+}
+
 } // namespace
 
 std::optional<NetCredentials> ReadCredentialsFile()
@@ -766,23 +784,8 @@ NET_API_STATUS SambaNetApi::NetShareEnum(const char16_t* servername, std::uint32
                     o = {s[0], r.shi1_type, s[1]};
                 },
                 bufptr, entriesread, totalentries);
-        return Repack<SHARE_INFO_2>(
-            reinterpret_cast<const ::SHARE_INFO_2*>(buffer.data), read, prefmaxlen, 32,
-            [](const ::SHARE_INFO_2& r) {
-                return std::array<const char*, 4>{r.shi2_netname, r.shi2_remark, r.shi2_path,
-                                                  r.shi2_passwd};
-            },
-            [](SHARE_INFO_2& o, const ::SHARE_INFO_2& r, const std::vector<char16_t*>& s) {
-                o = {s[0],
-                     r.shi2_type,
-                     s[1],
-                     r.shi2_permissions,
-                     r.shi2_max_uses,
-                     r.shi2_current_uses,
-                     s[2],
-                     s[3]};
-            },
-            bufptr, entriesread, totalentries);
+        return RepackShareInfo2(reinterpret_cast<const ::SHARE_INFO_2*>(buffer.data), read,
+                                prefmaxlen, bufptr, entriesread, totalentries);
     });
 }
 
@@ -799,23 +802,8 @@ NET_API_STATUS SambaNetApi::NetShareGetInfo(const char16_t* servername, const ch
             ::NetShareGetInfo(host.c_str(), share.value.c_str(), 2, &buffer.data);
         if (status != 0)
             return status;
-        return Repack<SHARE_INFO_2>(
-            reinterpret_cast<const ::SHARE_INFO_2*>(buffer.data), 1, MAX_PREFERRED_LENGTH, 32,
-            [](const ::SHARE_INFO_2& r) {
-                return std::array<const char*, 4>{r.shi2_netname, r.shi2_remark, r.shi2_path,
-                                                  r.shi2_passwd};
-            },
-            [](SHARE_INFO_2& o, const ::SHARE_INFO_2& r, const std::vector<char16_t*>& s) {
-                o = {s[0],
-                     r.shi2_type,
-                     s[1],
-                     r.shi2_permissions,
-                     r.shi2_max_uses,
-                     r.shi2_current_uses,
-                     s[2],
-                     s[3]};
-            },
-            bufptr, nullptr, nullptr);
+        return RepackShareInfo2(reinterpret_cast<const ::SHARE_INFO_2*>(buffer.data), 1,
+                                MAX_PREFERRED_LENGTH, bufptr, nullptr, nullptr);
     });
 }
 

@@ -1,4 +1,5 @@
 #include "FakeServices.h"
+#include "Raised.h"
 #include "net/NetErrors.h"
 #include "net/cNetCalls.h"
 #include "net/cNet_NT.h"
@@ -28,16 +29,7 @@ struct Fixture
     NetServices services;
 };
 
-template <class F> MallowError Raised(F f)
-{
-    try {
-        f();
-    } catch (const MallowError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no error raised";
-    return MallowError(0, "", "");
-}
+using test::Raised;
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "FakeServices.h"
+#include "Raised.h"
 #include "SambaClient.h"
 #include "net/NetErrors.h"
 #include "net/cNetCalls.h"
@@ -67,16 +68,7 @@ bool Eventually(const std::function<bool()>& done)
     return done();
 }
 
-template <class F> MallowError Raised(F f)
-{
-    try {
-        f();
-    } catch (const MallowError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no error raised";
-    return MallowError(0, "", "");
-}
+using test::Raised;
 
 class ServerTest : public ::testing::Test
 {

@@ -1,3 +1,4 @@
+#include "Raised.h"
 #include "net/NetErrors.h"
 #include "net/modWNetCalls.h"
 
@@ -152,16 +153,7 @@ private:
     std::vector<std::vector<Node>> pending;
 };
 
-template <class F> MallowError Raised(F f)
-{
-    try {
-        f();
-    } catch (const MallowError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no error raised";
-    return MallowError(0, "", "");
-}
+using test::Raised;
 
 } // namespace
 
