@@ -79,17 +79,6 @@ std::string HmacSha256(const std::string& key, const std::string& message)
     return Sha256(outer + Sha256(inner + message));
 }
 
-std::string Hex(const std::string& bytes)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (const char c : bytes) {
-        text += digits[static_cast<unsigned char>(c) >> 4];
-        text += digits[static_cast<unsigned char>(c) & 15];
-    }
-    return text;
-}
-
 std::optional<std::string> FromHex(const std::string& text)
 {
     if (text.size() % 2 != 0)
@@ -202,6 +191,17 @@ bool HasTable(sqlite3* db, const char* name)
 }
 
 } // namespace
+
+std::string Hex(const std::string& bytes)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (const char c : bytes) {
+        text += digits[static_cast<unsigned char>(c) >> 4];
+        text += digits[static_cast<unsigned char>(c) & 15];
+    }
+    return text;
+}
 
 std::string Sha256(const std::string& data)
 {

@@ -31,6 +31,8 @@ bool PasswordMatches(const std::string& stored, const std::string& password);
 std::string Sha256(const std::string& data);
 std::string Pbkdf2Sha256(const std::string& password, const std::string& salt, int iterations,
                          std::size_t length);
+/// Bytes as lower-case hexadecimal digits, two to a byte.
+std::string Hex(const std::string& bytes);
 
 struct DatabaseSecurity
 {

@@ -14,16 +14,7 @@ namespace {
 using test::ErrorNumberOf;
 using test::Mallowdb;
 
-std::string Hex(const std::string& bytes)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (const char c : bytes) {
-        text += digits[static_cast<unsigned char>(c) >> 4];
-        text += digits[static_cast<unsigned char>(c) & 15];
-    }
-    return text;
-}
+using security::Hex;
 
 TEST(PasswordHash, DigestsMatchPublishedVectors)
 {
