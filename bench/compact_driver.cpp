@@ -1,6 +1,7 @@
 // Drives one compaction for bench_compact.sh, and times the parts of it that the tool it is
 // compared with leaves out: the integrity check and the flush to disk of the copy.
 //
+//   compact_driver inplace FILE              compacts FILE where it lies (as Mallow does)
 //   compact_driver compact SOURCE DESTINATION
 //   compact_driver check FILE     PRAGMA integrity_check on FILE
 //   compact_driver sync FILE      fsync of FILE and of its folder
@@ -53,6 +54,10 @@ int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
     try {
+        if (command == "inplace" && argc == 3) {
+            mallow::engine::Engine().CompactDatabaseInPlace(argv[2]);
+            return 0;
+        }
         if (command == "compact" && argc == 4) {
             mallow::engine::Engine().CompactDatabase(argv[2], argv[3]);
             return 0;
@@ -65,7 +70,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%ld : %s\n", error.Number(), error.Description().c_str());
         return 1;
     }
-    std::fprintf(stderr, "usage: compact_driver compact SOURCE DESTINATION | check FILE | "
-                         "sync FILE\n");
+    std::fprintf(stderr, "usage: compact_driver inplace FILE | compact SOURCE DESTINATION | "
+                         "check FILE | sync FILE\n");
     return 2;
 }

@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-dejavu-core xvfb xauth
     samba smbclient samba-dev libsmbclient-dev
+    python3 e2fsprogs xfsprogs
 )
 
 missing=()

@@ -169,8 +169,8 @@ GuardedFile OpenGuarded(const std::string& lockPath, std::string_view databasePa
                         const std::string& displayPath)
 {
     struct stat database = {};
-    const mode_t mode =
-        stat(NativePath(databasePath).c_str(), &database) == 0 ? (database.st_mode & 0666) : 0666;
+    const bool databaseKnown = stat(NativePath(databasePath).c_str(), &database) == 0;
+    const mode_t mode = databaseKnown ? (database.st_mode & 0666) : 0666;
     for (int attempt = 0; attempt < 100; ++attempt) {
         GuardedFile guarded;
         int raw = open(lockPath.c_str(), O_RDWR | O_CLOEXEC);
@@ -183,9 +183,13 @@ GuardedFile OpenGuarded(const std::string& lockPath, std::string_view databasePa
         if (raw < 0)
             break;
         guarded.file = Descriptor(raw);
-        // Whoever may write the database may register in its lock file.
-        if (guarded.created)
+        // Whoever may write the database may register in its lock file: the file gets the
+        // database's bits, and its owner and group when the administrator made it.
+        if (guarded.created) {
             fchmod(raw, mode);
+            if (databaseKnown && geteuid() == 0)
+                (void)!fchown(raw, database.st_uid, database.st_gid);
+        }
         if (!Lock(raw, F_WRLCK, GuardOffset, 1, true))
             break;
         if (StillNamed(raw, lockPath, guarded.held))

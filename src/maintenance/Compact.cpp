@@ -6,7 +6,9 @@
 #include "util/MallowError.h"
 #include "util/Paths.h"
 
+#include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace mallow {
 
@@ -43,16 +45,6 @@ struct Failure
 
 } // namespace
 
-std::string Compact::CompactedCopyName(const std::string& path)
-{
-    return WithoutLastFour(path) + "MLW.mdb";
-}
-
-std::string Compact::SetAsideName(const std::string& path)
-{
-    return WithoutLastFour(path) + "MLWOrigDY.mdb";
-}
-
 std::string Compact::TimeStamp() const
 {
     return dates::Format(clock.Now(), "mm/dd/yyyy hh:mm:ss AMPM");
@@ -68,15 +60,8 @@ void Compact::CompactApplication(long appId, const std::string& path, const std:
         status.SetStatusPanel(1, "Compacting ...");
         status.SetStatusPanel(2, CurrentApplicationText(path));
         config.ReplaceLogRecordset();
-
-        const std::string compacted = CompactedCopyName(path);
-        const std::string setAside = SetAsideName(path);
         if (!FileExists(path))
             RaiseRuntimeError(err::PathNotFound, "Compact");
-        if (FileExists(compacted)) {
-            DeleteFile(compacted);
-            Step("old copy deleted");
-        }
         sizeBefore = FileLength(path);
 
         engine::DBEngine& dbEngine = engine::Engine();
@@ -85,38 +70,14 @@ void Compact::CompactApplication(long appId, const std::string& path, const std:
             dbEngine.DefaultUser = userName;
             dbEngine.DefaultPassword = userPassword;
         }
-        {
-            // No other client may have the database open from the copy to the swap: a client
-            // still writing to the old file would lose its work.
-            engine::ExclusiveHold hold(path);
-            if (password.empty())
-                dbEngine.CompactDatabase(path, compacted);
-            else
-                dbEngine.CompactDatabase(path, compacted, "", 0, ";pwd=" + Trim(password));
-            Step("compacted");
-
-            // A journal left beside the file would be played back into the compacted copy.
-            for (const char* journal : {"-journal", "-wal"}) {
-                if (FileExists(path + journal))
-                    throw MallowError(err::PathFileAccess, "Compact",
-                                      "Path/File access error: an unfinished transaction is "
-                                      "still recorded in '" + path + journal + "'.");
-            }
-            if (FileExists(setAside)) {
-                DeleteFile(setAside);
-                Step("old set-aside deleted");
-            }
-            // The old file keeps a second name until the compacted one has taken its place,
-            // so the path never names anything but a whole database.
-            LinkOrCopyFile(path, setAside);
-            Step("set aside");
-            RenameFile(compacted, path);
-            Step("swapped");
-            SyncFolder(FolderForSync(path));
-            Step("synced");
-        }
-        DeleteFile(setAside);
-        Step("set-aside deleted");
+        // The database is compacted where it lies, under SQLite's own locks: a file renamed
+        // over it would leave every program that has it open writing into a file no path
+        // names any more.
+        if (password.empty())
+            dbEngine.CompactDatabaseInPlace(path);
+        else
+            dbEngine.CompactDatabaseInPlace(path, ";pwd=" + Trim(password));
+        Step("compacted");
     } catch (const MallowError& e) {
         failure = Failure{e.Number(), e.Description()};
     } catch (const std::exception& e) {
@@ -163,29 +124,37 @@ std::string Compact::BackupPathFor(const std::string& target, double today)
            dates::Format(today, "mm-dd-yyyy") + ".mdb";
 }
 
+std::optional<double> Compact::BackupDate(const std::string& fileName,
+                                         const std::string& baseName)
+{
+    if (fileName.size() <= 14)
+        return std::nullopt;
+    const auto date = dates::ParseDate(fileName.substr(fileName.size() - 14, 10));
+    if (!date || fileName.substr(0, fileName.size() - 14) != baseName)
+        return std::nullopt;
+    return dates::DateOnly(*date);
+}
+
 bool Compact::IsExpiredBackup(const std::string& fileName, const std::string& baseName,
                               double today, long keepDays)
 {
-    if (fileName.size() <= 14)
-        return false;
-    const std::string stamp = fileName.substr(fileName.size() - 14, 10);
-    const auto date = dates::ParseDate(stamp);
-    if (!date)
-        return false;
-    if (fileName.substr(0, fileName.size() - 14) != baseName)
-        return false;
-    return dates::DateOnly(*date) < dates::DateOnly(today) - keepDays;
+    const auto date = BackupDate(fileName, baseName);
+    return date && *date < dates::DateOnly(today) - keepDays;
 }
 
 std::vector<std::string> Compact::ExpiredBackups(const std::vector<std::string>& names,
                                                  const std::string& baseName, double today,
                                                  long keepDays, const std::string& keep)
 {
-    std::vector<std::string> expired;
+    std::vector<std::pair<double, std::string>> dated;
     for (const std::string& name : names) {
         if (name != keep && IsExpiredBackup(name, baseName, today, keepDays))
-            expired.push_back(name);
+            dated.emplace_back(*BackupDate(name, baseName), name);
     }
+    std::sort(dated.begin(), dated.end());
+    std::vector<std::string> expired;
+    for (auto& [date, name] : dated)
+        expired.push_back(std::move(name));
     return expired;
 }
 
@@ -202,6 +171,8 @@ bool Compact::BackupApplication(long appId, const std::string& source, const std
 {
     std::optional<Failure> failure;
     std::string backupPath;
+    // Expired copies that could not be deleted, each with its error; the back-up itself stands.
+    std::string notDeleted;
     try {
         const double today = clock.Now();
         const std::string folder = FolderOfPath(target);
@@ -216,29 +187,43 @@ bool Compact::BackupApplication(long appId, const std::string& source, const std
 
         // The folder is read first: a missing folder fails here, before anything is written.
         const std::vector<std::string> names = FolderFileNames(folder);
+        std::vector<std::string> expired =
+            ExpiredBackups(names, baseName, today, keepDays, FileNameOfPath(backupPath));
 
-        // The new copy comes first, under a name no back-up has, and takes the back-up's name
-        // only when complete; old copies go only after that, so a failed copy loses nothing.
+        // The new copy is written under a name no back-up has and flushed to disk before it
+        // takes the back-up's name, so that a good copy of the same name is never replaced by
+        // one that is not whole, and a copy that the disk failed to write is no success.
         const std::string partial = folder + "~" + FileNameOfPath(backupPath) + ".partial";
         if (FileExists(partial))
             DeleteFile(partial);
-        engine::CopyDatabaseFile(source, partial, Flush::Later);
+        try {
+            engine::CopyDatabaseFile(source, partial, Flush::Now);
+        } catch (const MallowError& e) {
+            // Room is made by the expired copies, oldest first; the newest back-up of the
+            // database stays whatever its age, so that a copy failing again leaves one.
+            std::erase(expired, NewestBackup(names, baseName));
+            if (e.Number() != err::DiskFull || expired.empty())
+                throw;
+            while (!expired.empty()) {
+                DeleteFile(folder + expired.front());
+                expired.erase(expired.begin());
+            }
+            Step("made room");
+            engine::CopyDatabaseFile(source, partial, Flush::Now);
+        }
         Step("copied");
         RenameFile(partial, backupPath);
+        SyncFolder(FolderForSync(backupPath));
         Step("renamed");
 
-        // The copy is as safe as any copied file from the moment it has its name. Before an
-        // older copy is deleted the new one must be on disk, so that losing power just then
-        // cannot leave the folder with neither.
-        const std::vector<std::string> expired =
-            ExpiredBackups(names, baseName, today, keepDays, FileNameOfPath(backupPath));
-        if (!expired.empty()) {
-            SyncFile(backupPath);
-            SyncFolder(FolderForSync(backupPath));
-            Step("synced");
+        for (const std::string& name : expired) {
+            try {
+                DeleteFile(folder + name);
+            } catch (const MallowError& e) {
+                notDeleted += CRLF + std::string("Could not delete the expired back up ") + name +
+                              ": " + std::to_string(e.Number()) + " : " + e.Description();
+            }
         }
-        for (const std::string& name : expired)
-            DeleteFile(folder + name);
         Step("expired deleted");
     } catch (const MallowError& e) {
         failure = Failure{e.Number(), e.Description()};
@@ -260,10 +245,25 @@ bool Compact::BackupApplication(long appId, const std::string& source, const std
                          " : " + failure->description;
         return false;
     }
+    if (!notDeleted.empty())
+        log.SetField("Comments", notDeleted.substr(2));
     log.Update();
     lastResultText = TimeStamp() + CRLF + FileNameOfPath(source) + " back up was successful." +
-                     CRLF + "Backed up to " + backupPath;
+                     CRLF + "Backed up to " + backupPath + notDeleted;
     return true;
+}
+
+std::string Compact::NewestBackup(const std::vector<std::string>& names,
+                                  const std::string& baseName)
+{
+    std::optional<std::pair<double, std::string>> newest;
+    for (const std::string& name : names) {
+        if (const auto date = BackupDate(name, baseName)) {
+            if (!newest || std::pair(*date, name) > *newest)
+                newest = std::pair(*date, name);
+        }
+    }
+    return newest ? newest->second : std::string();
 }
 
 } // namespace mallow

@@ -4,6 +4,7 @@
 #include "util/Clock.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,16 +30,18 @@ public:
     {
     }
 
-    /// Compacts the database at `path` in place with its security settings. The path names a
-    /// complete database, the old one or the compacted one, at every moment; the compacted
-    /// copy replaces it only once it is checked and on disk, and only while no other client
-    /// has the database open.
+    /// Compacts the database at `path` where it lies, with its security settings, and logs
+    /// the outcome. Every client of the database, ours or any other SQLite program, sees the
+    /// old content or the compacted one, and keeps working; the file stays the same file.
     void CompactApplication(long appId, const std::string& path, const std::string& password,
                             const std::string& workgroupFile, const std::string& userName,
                             const std::string& userPassword, bool backUp);
 
     /// Copies `source` into the folder of `target` under a date-stamped name, then deletes the
-    /// database's back-ups older than the retention days. True when the copy succeeded.
+    /// database's back-ups older than the retention days. True when the copy is on disk under
+    /// its name, even if an expired copy could not be deleted (the outcome says which). When
+    /// the disk is too full for the copy, expired copies are deleted first and it is tried
+    /// once more.
     bool BackupApplication(long appId, const std::string& source, const std::string& target);
 
     /// The back-up folder of the current maintenance pass.
@@ -48,17 +51,20 @@ public:
     /// the process at exactly that point.
     std::function<void(const char* step)> OnStep;
 
-    /// The two temporary names of a compaction beside `path` (raises 5 for a path shorter than
-    /// its extension).
-    static std::string CompactedCopyName(const std::string& path);
-    static std::string SetAsideName(const std::string& path);
     /// "<folder of target><name of target without extension>mm-dd-yyyy.mdb"
     static std::string BackupPathFor(const std::string& target, double today);
+    /// The day in the name of a back-up of the database with base name `baseName`, when the
+    /// file name is one.
+    static std::optional<double> BackupDate(const std::string& fileName,
+                                            const std::string& baseName);
+    /// The newest back-up of `baseName` among `names`, or "" when there is none.
+    static std::string NewestBackup(const std::vector<std::string>& names,
+                                    const std::string& baseName);
     /// Whether a file name in the back-up folder is a back-up of the database with base name
     /// `baseName` made before `today - keepDays`.
     static bool IsExpiredBackup(const std::string& fileName, const std::string& baseName,
                                 double today, long keepDays);
-    /// The expired back-ups of `baseName` among `names`, never `keep`.
+    /// The expired back-ups of `baseName` among `names`, never `keep`, oldest first.
     static std::vector<std::string> ExpiredBackups(const std::vector<std::string>& names,
                                                    const std::string& baseName, double today,
                                                    long keepDays, const std::string& keep);

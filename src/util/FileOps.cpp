@@ -85,13 +85,16 @@ void RenameFile(const std::string& from, const std::string& to)
         RaiseFileError(errno, Source);
 }
 
-void CopyDescriptorToFile(int sourceFd, const std::string& to, Flush flush)
+void CopyDescriptorToFile(int sourceFd, const std::string& to, Flush flush, unsigned mode)
 {
     const std::string target = NativePath(to);
-    Fd out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    // Made private first and given its bits once it exists, whatever the process's umask.
+    Fd out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (out.fd < 0)
         RaiseFileError(errno, Source);
     try {
+        if (::fchmod(out.fd, static_cast<mode_t>(mode & 0777)) != 0)
+            RaiseFileError(errno, Source);
         off_t offset = 0;
         for (;;) {
             // The kernel copies without the bytes passing through this process.
@@ -121,19 +124,6 @@ void CopyDescriptorToFile(int sourceFd, const std::string& to, Flush flush)
         ::unlink(target.c_str());
         throw;
     }
-}
-
-void LinkOrCopyFile(const std::string& from, const std::string& to)
-{
-    const std::string source = NativePath(from);
-    if (::link(source.c_str(), NativePath(to).c_str()) == 0)
-        return;
-    if (errno != EPERM && errno != EXDEV && errno != EMLINK && errno != ENOTSUP)
-        RaiseFileError(errno, Source);
-    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.fd < 0)
-        RaiseFileError(errno, Source);
-    CopyDescriptorToFile(in.fd, to);
 }
 
 void SyncFile(const std::string& path)

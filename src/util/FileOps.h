@@ -15,14 +15,16 @@ std::int64_t FileLength(const std::string& path);
 void DeleteFile(const std::string& path);
 /// Renames in one step; an existing `to` is replaced atomically.
 void RenameFile(const std::string& from, const std::string& to);
-/// A second name for the file (a hard link), or a full copy where links are not possible.
-void LinkOrCopyFile(const std::string& from, const std::string& to);
 /// Whether a new copy is flushed to disk before the call returns.
 enum class Flush { Now, Later };
-/// Copies the bytes of an open descriptor to a new file; with Flush::Now it is on disk when the
-/// call returns, with Flush::Later it is in the system's cache, safe from this process ending
-/// but not from the machine losing power until SyncFile.
-void CopyDescriptorToFile(int sourceFd, const std::string& to, Flush flush = Flush::Now);
+/// Copies the bytes of an open descriptor to a new file with the permission bits `mode`; with
+/// Flush::Now it is on disk when the call returns (a failure to write it out is raised), with
+/// Flush::Later it is in the system's cache, safe from this process ending but not from the
+/// machine losing power until SyncFile. The kernel copies where it can (copy_file_range), so
+/// that file systems with shared extents and servers that copy for their clients do the work.
+/// A failed copy leaves no file behind.
+void CopyDescriptorToFile(int sourceFd, const std::string& to, Flush flush = Flush::Now,
+                          unsigned mode = 0644);
 /// Flushes a file's data, or a folder's entries, to disk.
 void SyncFile(const std::string& path);
 void SyncFolder(const std::string& folder);

@@ -296,7 +296,7 @@ TEST_F(Compaction, HotJournalIsRolledBackFirstAndNoJournalIsLeft)
     EXPECT_EQ(ManagedRowCount(source), rows);
 }
 
-TEST_F(Compaction, WriteAheadLogIsFoldedInAndRemoved)
+TEST_F(Compaction, WriteAheadLogIsReadAndTheSourceStaysInItsMode)
 {
     Sql(source, "PRAGMA journal_mode = WAL");
     // A writer that dies keeps its committed rows only in the log.
@@ -311,9 +311,16 @@ TEST_F(Compaction, WriteAheadLogIsFoldedInAndRemoved)
 
     Engine().CompactDatabase(source, target);
     EXPECT_EQ(ManagedRowCount(target), rows + 1);
-    EXPECT_FALSE(Exists(source + "-wal"));
     EXPECT_FALSE(Exists(source + "-journal"));
     EXPECT_EQ(ManagedRowCount(source), rows + 1);
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(source.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &stmt, nullptr);
+    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), "wal");
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
 }
 
 class DatabaseCopy : public ::testing::Test

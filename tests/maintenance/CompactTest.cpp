@@ -1,7 +1,9 @@
 #include "engine/Connection.h"
 #include "engine/DBEngine.h"
+#include "fixtures/ChildProcess.h"
 #include "fixtures/ConfigFixture.h"
 #include "fixtures/ManagedDatabase.h"
+#include "fixtures/SmallDisk.h"
 #include "maintenance/Compact.h"
 #include "util/Dates.h"
 #include "util/MallowError.h"
@@ -13,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,15 +79,13 @@ std::vector<std::string> Names(const std::string& folder)
 
 } // namespace
 
-TEST(CompactNames, TemporaryAndBackupNames)
+TEST(CompactNames, BackupNames)
 {
-    EXPECT_EQ(Compact::CompactedCopyName("C:\\data\\sales.mdb"), "C:\\data\\salesMLW.mdb");
-    EXPECT_EQ(Compact::SetAsideName("C:\\data\\sales.mdb"), "C:\\data\\salesMLWOrigDY.mdb");
     EXPECT_EQ(Compact::BackupPathFor("D:\\Backups\\sales.mdb", Day(2004, 3, 5)),
               "D:\\Backups\\sales03-05-2004.mdb");
     EXPECT_EQ(Compact::BackupPathFor("/backups/sales.mdb", Day(2004, 12, 25)),
               "/backups/sales12-25-2004.mdb");
-    EXPECT_THROW(Compact::CompactedCopyName("a.m"), MallowError);
+    EXPECT_THROW(Compact::BackupPathFor("/b/a.m", Day(2004, 12, 25)), MallowError);
 }
 
 TEST(CompactNames, RetentionRules)
@@ -108,6 +109,16 @@ TEST(CompactNames, RetentionRules)
     EXPECT_TRUE(Compact::IsExpiredBackup("x03-01-2004.mdb", "x", today, 7));
     // A name of exactly 14 characters is no back-up: it must be longer.
     EXPECT_FALSE(Compact::IsExpiredBackup("03-01-2004.mdb", "", today, 7));
+
+    // Expired copies come oldest first; the newest back-up is known whatever its age.
+    const std::vector<std::string> names = {"sales03-01-2004.mdb", "sales12-31-2003.mdb",
+                                            "sales02-01-2004.bak", "salesXY01-01-2000.mdb",
+                                            "notes.txt"};
+    EXPECT_EQ(Compact::ExpiredBackups(names, "sales", today, 7, ""),
+              std::vector<std::string>(
+                  {"sales12-31-2003.mdb", "sales02-01-2004.bak", "sales03-01-2004.mdb"}));
+    EXPECT_EQ(Compact::NewestBackup(names, "sales"), "sales03-01-2004.mdb");
+    EXPECT_EQ(Compact::NewestBackup(names, "other"), "");
 }
 
 TEST(CompactApplication, CompactsInPlaceAndLogsTheSizes)
@@ -117,6 +128,8 @@ TEST(CompactApplication, CompactsInPlaceAndLogsTheSizes)
     const std::string path = data.File("sales.mdb");
     test::MakeManagedDatabase(path, 4000, true);
     const auto before = fs::file_size(path);
+    struct stat identity = {};
+    ASSERT_EQ(stat(path.c_str(), &identity), 0);
 
     m.compact.CompactApplication(7, path, "", "", "", "", false);
 
@@ -134,6 +147,9 @@ TEST(CompactApplication, CompactsInPlaceAndLogsTheSizes)
                                 std::to_string(after));
     EXPECT_EQ(m.panels.panels[1], "Compacting ...");
     EXPECT_EQ(Names(data.Path()), std::vector<std::string>({"sales.mdb"}));
+    struct stat now = {};
+    ASSERT_EQ(stat(path.c_str(), &now), 0);
+    EXPECT_EQ(now.st_ino, identity.st_ino);
 }
 
 TEST(CompactApplication, MissingFileLogsNoSizeBefore)
@@ -148,9 +164,9 @@ TEST(CompactApplication, MissingFileLogsNoSizeBefore)
     EXPECT_EQ(m.LogValue("Comments"), "76 : Path not found");
     EXPECT_EQ(m.lastResult, "03/15/2004 09:15:00 AM\r\n" + path +
                                 " compact was unsuccessful.\r\n76 : Path not found");
-    // A path too short to carry an extension fails as well, and is logged.
+    // A short name without a folder is looked for like any other.
     m.compact.CompactApplication(4, "a.m", "", "", "", "", false);
-    EXPECT_EQ(m.LogValue("Comments"), "5 : Invalid procedure call or argument");
+    EXPECT_EQ(m.LogValue("Comments"), "76 : Path not found");
     EXPECT_EQ(m.config.Scalar("SELECT COUNT(*) FROM Log"), "2");
 }
 
@@ -244,18 +260,28 @@ TEST(CompactApplication, WorkgroupSettingsPersistOnTheEngine)
     EXPECT_EQ(engine::Engine().SystemDB, workgroup);
 }
 
-TEST(CompactApplication, LeftoversOfACrashAreReplaced)
+// Another program inside a transaction keeps the database busy: the compaction waits a while,
+// then is logged as a database in use, and the file is as it was.
+TEST(CompactApplication, AnotherProgramsOpenTransactionIsLoggedAsInUse)
 {
     Maintenance m;
     test::TempFolder data;
     const std::string path = data.File("sales.mdb");
-    test::MakeManagedDatabase(path, 300, false);
-    test::WriteFile(data.File("salesMLW.mdb"), "half a copy");
-    test::WriteFile(data.File("salesMLWOrigDY.mdb"), "an old original");
+    test::MakeManagedDatabase(path, 300, true);
+    test::ChildProcess client(test::SqliteClientCommand(path, "delete"));
+    ASSERT_EQ(client.ReadLine(), "ready delete");
+    ASSERT_EQ(client.Ask("begin-write"), "ok");
+    const std::string bytes = test::ReadFile(path);
+    engine::Engine().LockWaitMilliseconds = 200;
+    m.compact.CompactApplication(1, path, "", "", "", "", false);
+    engine::Engine().LockWaitMilliseconds = 10000;
+    EXPECT_EQ(m.LogValue("Successful"), "0");
+    EXPECT_EQ(m.LogValue("Comments").rfind("3356 : ", 0), 0u) << m.LogValue("Comments");
+    EXPECT_TRUE(test::ReadFile(path) == bytes);
+    EXPECT_EQ(client.Ask("commit"), "ok");
     m.compact.CompactApplication(1, path, "", "", "", "", false);
     EXPECT_EQ(m.LogValue("Successful"), "1") << m.LogValue("Comments");
-    EXPECT_EQ(Names(data.Path()), std::vector<std::string>({"sales.mdb"}));
-    EXPECT_EQ(test::ManagedRowCount(path), 300);
+    EXPECT_EQ(test::ManagedRowCount(path), 151);
 }
 
 TEST(CompactApplication, TwoCompactionsEachAppendARow)
@@ -318,9 +344,9 @@ TEST(BackupApplication, CopiesAndKeepsTheRetention)
     EXPECT_EQ(test::ManagedRowCount(backups.File("sales03-15-2004.mdb")), 60);
 }
 
-// The new copy is flushed to disk before any older one is deleted, and only then: a back-up
-// that deletes nothing does not wait for the disk.
-TEST(BackupApplication, OlderCopiesGoOnlyAfterTheNewOneIsOnDisk)
+// The new copy is whole and flushed under a name of its own before it takes the back-up's
+// name (a good copy of the same day stays until then), and older copies go only after that.
+TEST(BackupApplication, TheNewCopyTakesItsNameWholeAndOlderCopiesGoAfterIt)
 {
     Maintenance m;
     m.SetKeepDays("7");
@@ -329,21 +355,140 @@ TEST(BackupApplication, OlderCopiesGoOnlyAfterTheNewOneIsOnDisk)
     const std::string path = data.File("sales.mdb");
     test::MakeManagedDatabase(path, 20, false);
     test::WriteFile(backups.File("sales03-01-2004.mdb"), "expired");
+    test::MakeManagedDatabase(backups.File("sales03-15-2004.mdb"), 5, false);
     std::vector<std::string> steps;
     m.compact.OnStep = [&](const char* step) {
         steps.push_back(step);
-        if (steps.back() == "synced") {
+        if (steps.back() == "copied") {
+            EXPECT_EQ(test::ManagedRowCount(backups.File("~sales03-15-2004.mdb.partial")), 20);
+            EXPECT_EQ(test::ManagedRowCount(backups.File("sales03-15-2004.mdb")), 5);
+        }
+        if (steps.back() == "renamed") {
             EXPECT_TRUE(fs::exists(backups.File("sales03-01-2004.mdb")));
             EXPECT_EQ(test::ManagedRowCount(backups.File("sales03-15-2004.mdb")), 20);
         }
     };
     EXPECT_TRUE(m.compact.BackupApplication(2, path, backups.File("sales.mdb")));
-    EXPECT_EQ(steps, std::vector<std::string>({"copied", "renamed", "synced", "expired deleted"}));
-
-    steps.clear();
-    EXPECT_TRUE(m.compact.BackupApplication(2, path, backups.File("sales.mdb")));
     EXPECT_EQ(steps, std::vector<std::string>({"copied", "renamed", "expired deleted"}));
     EXPECT_EQ(Names(backups.Path()), std::vector<std::string>({"sales03-15-2004.mdb"}));
+}
+
+// A back-up is never more open than its database.
+TEST(BackupApplication, CarriesTheDatabasesPermissionBits)
+{
+    Maintenance m;
+    test::TempFolder data;
+    test::TempFolder backups;
+    const std::string path = data.File("sales.mdb");
+    for (const mode_t mode : {0600u, 0640u, 0664u}) {
+        test::MakeManagedDatabase(path, 20, false, true);
+        ASSERT_EQ(chmod(path.c_str(), mode), 0);
+        const mode_t umaskBefore = umask(0);
+        EXPECT_TRUE(m.compact.BackupApplication(2, path, backups.File("sales.mdb")));
+        umask(umaskBefore);
+        struct stat st = {};
+        ASSERT_EQ(stat(backups.File("sales03-15-2004.mdb").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, mode);
+    }
+}
+
+// A copy that succeeded is a successful back-up even when an expired copy cannot be deleted;
+// the outcome and the log say which one stayed.
+TEST(BackupApplication, AnExpiredCopyThatCannotBeDeletedIsNoFailure)
+{
+    Maintenance m;
+    m.SetKeepDays("7");
+    test::TempFolder data;
+    test::TempFolder backups;
+    const std::string path = data.File("sales.mdb");
+    test::MakeManagedDatabase(path, 20, false);
+    const std::string stuck = backups.File("sales03-01-2004.mdb");
+    test::WriteFile(stuck, "expired");
+    if (std::system(("chattr +i '" + stuck + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "needs root and a file system that can make a file undeletable";
+    struct Unstick
+    {
+        std::string file;
+        ~Unstick() { (void)!std::system(("chattr -i '" + file + "'").c_str()); }
+    } unstick{stuck};
+
+    EXPECT_TRUE(m.compact.BackupApplication(2, path, backups.File("sales.mdb")));
+    EXPECT_EQ(m.BackupLogValue("Successful"), "1");
+    EXPECT_EQ(m.BackupLogValue("Comments"),
+              "Could not delete the expired back up sales03-01-2004.mdb: 70 : Permission denied");
+    EXPECT_EQ(m.lastResult, "03/15/2004 09:15:00 AM\r\nsales.mdb back up was successful.\r\n"
+                            "Backed up to " + backups.Path() + "/sales03-15-2004.mdb\r\n"
+                            "Could not delete the expired back up sales03-01-2004.mdb: "
+                            "70 : Permission denied");
+    EXPECT_EQ(test::ManagedRowCount(backups.File("sales03-15-2004.mdb")), 20);
+}
+
+// When the folder is too full for the copy, expired copies of the database make room, oldest
+// first, but the newest back-up of the database stays whatever its age; the copy is then tried
+// once more. Without expired copies, the back-up fails and nothing is deleted.
+TEST(BackupApplication, AFullFolderMakesRoomFromExpiredCopiesButKeepsTheNewest)
+{
+    test::SmallDisk disk(16 << 20);
+    if (!disk.SkipReason().empty())
+        GTEST_SKIP() << disk.SkipReason();
+    Maintenance m;
+    m.SetKeepDays("7");
+    test::TempFolder data;
+    const std::string path = data.File("sales.mdb");
+    test::MakeManagedDatabase(path, 9000, false);
+    const auto size = fs::file_size(path);
+    const std::string copyBytes = test::ReadFile(path);
+    for (const char* old : {"sales01-01-2004.mdb", "sales02-01-2004.mdb", "sales03-01-2004.mdb"})
+        test::WriteFile(disk.File(old), copyBytes);
+    test::WriteFile(disk.File("other01-01-2004.mdb"), copyBytes);
+
+    // Room for a little more than half a copy: deleting the oldest expired one is enough,
+    // but all expired ones but the newest go.
+    disk.LeaveFree(size / 2);
+    EXPECT_TRUE(m.compact.BackupApplication(2, path, disk.File("sales.mdb"))) << m.lastResult;
+    EXPECT_EQ(Names(disk.Path()),
+              std::vector<std::string>({".filler", "other01-01-2004.mdb", "sales03-01-2004.mdb",
+                                        "sales03-15-2004.mdb"}));
+    EXPECT_EQ(test::ManagedRowCount(disk.File("sales03-15-2004.mdb")), 9000);
+
+    // Only the newest (today's) is left: nothing can make room, the back-up fails, today's
+    // good copy stays, and no part copy is left behind.
+    fs::remove(disk.File("sales03-01-2004.mdb"));
+    disk.LeaveFree(size / 2);
+    EXPECT_FALSE(m.compact.BackupApplication(2, path, disk.File("sales.mdb")));
+    EXPECT_EQ(m.BackupLogValue("Comments"), "61 : Disk full");
+    EXPECT_EQ(Names(disk.Path()), std::vector<std::string>({".filler", "other01-01-2004.mdb",
+                                                            "sales03-15-2004.mdb"}));
+    EXPECT_EQ(test::ManagedRowCount(disk.File("sales03-15-2004.mdb")), 9000);
+}
+
+// On storage that takes writes into its cache and fails to write them out, a back-up is never
+// reported successful unless it reads back whole after the file system is mounted again, and
+// a good copy of the same day is not replaced by a bad one.
+TEST(BackupApplication, AFailedWriteBackIsNoSuccessAndKeepsTheGoodCopy)
+{
+    test::CachedDisk disk(40 << 20, 200 << 20);
+    if (!disk.SkipReason().empty())
+        GTEST_SKIP() << disk.SkipReason();
+    Maintenance m;
+    test::TempFolder data;
+    const std::string path = data.File("sales.mdb");
+    test::MakeManagedDatabase(path, 20000, false);
+    ASSERT_TRUE(m.compact.BackupApplication(2, path, disk.File("sales.mdb"))) << m.lastResult;
+    ASSERT_TRUE(disk.Remount());
+
+    test::MakeManagedDatabase(path, 40000, false, true);
+    disk.Backing().LeaveFree(1 << 20);
+    const bool reported = m.compact.BackupApplication(2, path, disk.File("sales.mdb"));
+    disk.Backing().Unfill();
+    ASSERT_TRUE(disk.Remount());
+    const int rows = test::ManagedRowCount(disk.File("sales03-15-2004.mdb"));
+    if (reported)
+        EXPECT_EQ(rows, 40000) << "reported successful, but not readable after a remount";
+    else
+        EXPECT_EQ(rows, 20000) << m.lastResult;
+    EXPECT_FALSE(reported) << "the write-back of 10 MB into 1 MB of room cannot have worked";
+    EXPECT_EQ(m.BackupLogValue("Successful"), reported ? "1" : "0");
 }
 
 TEST(BackupApplication, FailuresAreLoggedAndDeleteNothing)
@@ -380,11 +525,8 @@ TEST(BackupApplication, FailuresAreLoggedAndDeleteNothing)
 // a back-up's name is partial.
 TEST(FaultInjection, KilledAtEveryStepLosesNothing)
 {
-    const std::vector<std::string> compactSteps = {"old copy deleted", "compacted",
-                                                   "old set-aside deleted", "set aside",
-                                                   "swapped", "synced", "set-aside deleted"};
-    const std::vector<std::string> backupSteps = {"copied", "renamed", "synced",
-                                                  "expired deleted"};
+    const std::vector<std::string> compactSteps = {"compacted"};
+    const std::vector<std::string> backupSteps = {"copied", "renamed", "expired deleted"};
     test::TempFolder data;
     test::TempFolder backups;
     const std::string path = data.File("sales.mdb");
@@ -395,12 +537,6 @@ TEST(FaultInjection, KilledAtEveryStepLosesNothing)
 
     for (const auto& steps : {compactSteps, backupSteps}) {
         for (const std::string& killAt : steps) {
-            // Leftovers of an earlier crash stay: the next run must cope with them. (They are
-            // made anew: a set-aside name may be a second name of the database itself.)
-            for (const char* leftover : {"salesMLW.mdb", "salesMLWOrigDY.mdb"}) {
-                fs::remove(data.File(leftover));
-                test::WriteFile(data.File(leftover), "leftover");
-            }
             const pid_t child = fork();
             ASSERT_GE(child, 0);
             if (child == 0) {
