@@ -151,6 +151,15 @@ void FillShareRow(NetTable& table, int row, const share_info_1& s, const std::st
     table(9, row) = modNetCommon::PermissionText(-1);
 }
 
+/// Runs the version probe: true on Windows 95, false on 98 and ME; "Invalid OS" elsewhere.
+bool IsWindows95(const NetServices& services)
+{
+    const auto type = cOsVersion(Checked(services.version, "a version source")).TypeValidOS();
+    if (type < 5 || type > 7)
+        throw MallowError(WrongFamilyError, "Class_Initialize", "Invalid OS");
+    return type == 5;
+}
+
 NetRecord RecordOf(const NetTable& table)
 {
     NetRecord record;
@@ -169,13 +178,9 @@ struct cNet_Win9x::ShareInfo
 };
 
 cNet_Win9x::cNet_Win9x(const NetServices& services)
-    : api(Checked(services.svrApi, "a 9x server library")),
+    : win95(IsWindows95(services)), api(Checked(services.svrApi, "a 9x server library")),
       provider(Checked(services.provider, "a network provider"))
 {
-    const auto type = cOsVersion(Checked(services.version, "a version source")).TypeValidOS();
-    if (type < 5 || type > 7)
-        throw MallowError(WrongFamilyError, "Class_Initialize", "Invalid OS");
-    win95 = type == 5;
 }
 
 std::string cNet_Win9x::TrimNull(const std::string& text)

@@ -74,9 +74,10 @@ private:
     /// `member`.
     ShareInfo ReadShare(const char* member, const std::string& server, const std::string& share);
 
+    // The probe comes first, so that the wrong family is what creation reports.
+    bool win95;
     platform::SvrApi& api;
     platform::NetProvider& provider;
-    bool win95 = false;
 };
 
 } // namespace mallow::net

@@ -148,6 +148,10 @@ TEST(Win9xCreation, OnlyOnTheNineXFamily)
         EXPECT_EQ(e.Number(), WrongFamilyError);
         EXPECT_EQ(e.Source(), "Class_Initialize");
         EXPECT_EQ(e.Description(), "Invalid OS");
+        // The family is checked before anything else the object needs.
+        NetServices probeOnly;
+        probeOnly.version = &machine.version;
+        EXPECT_EQ(Raised([&] { cNet_Win9x impl(probeOnly); }).Description(), "Invalid OS");
     }
     // Windows 95 cannot turn a local path into a universal name; the later 9x systems ask.
     Win9x win95(FixedVersion(1, 4, 0));
