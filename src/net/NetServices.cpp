@@ -2,6 +2,7 @@
 
 #include "platform/LinuxProvider.h"
 #include "platform/SambaNetApi.h"
+#include "platform/SvrApiLayer.h"
 
 #include <iostream>
 #include <map>
@@ -31,6 +32,7 @@ std::string ErrorReportText(const std::string& routine, const std::string& descr
 NetServices DefaultNetServices(platform::ConnectionDialogs* dialogs, NetErrorReporter* reporter)
 {
     static platform::SambaNetApi netApi;
+    static platform::SvrApiLayer svrApi;
     static StandardErrorReporter standardReporter;
     // One provider per set of dialogs, kept for the whole process.
     static std::mutex mutex;
@@ -48,6 +50,7 @@ NetServices DefaultNetServices(platform::ConnectionDialogs* dialogs, NetErrorRep
     services.netApi = &netApi;
     services.provider = provider.get();
     services.reporter = reporter ? reporter : &standardReporter;
+    services.svrApi = &svrApi;
     return services;
 }
 

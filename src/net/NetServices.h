@@ -2,6 +2,7 @@
 
 #include "platform/Mpr.h"
 #include "platform/NetApi.h"
+#include "platform/SvrApi.h"
 #include "platform/VersionProbe.h"
 
 #include <string>
@@ -27,12 +28,13 @@ struct NetServices
     platform::NetApi* netApi = nullptr;
     platform::NetProvider* provider = nullptr;
     NetErrorReporter* reporter = nullptr;
+    platform::SvrApi* svrApi = nullptr;
 };
 
 /// This machine's services: the version probe, the Samba server library and the network
 /// provider with the given dialogs (none: the dialog calls answer 50, not supported), and
-/// the given reporter (none: the report goes to standard error). The objects live for the
-/// whole process.
+/// the given reporter (none: the report goes to standard error); the 9x server library knows
+/// no server, as none runs here. The objects live for the whole process.
 NetServices DefaultNetServices(platform::ConnectionDialogs* dialogs = nullptr,
                                NetErrorReporter* reporter = nullptr);
 

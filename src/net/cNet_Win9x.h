@@ -2,12 +2,13 @@
 
 #include "net/NetImplementation.h"
 #include "net/NetServices.h"
+#include "platform/SvrApi.h"
 
 namespace mallow::net {
 
-/// The network layer on the 9x family. Its provider members go through modWNetCalls; its
-/// server members need the 9x server library, which does not exist on this platform, so they
-/// raise the server-call error with a text that says so.
+/// The network layer on the 9x family: server members over the 9x server library (ANSI texts,
+/// buffers of our own with 16-bit counts, levels 50 and 1), provider members through
+/// modWNetCalls. Every failure raises; no partial result is returned.
 class cNet_Win9x : public NetImplementation
 {
 public:
@@ -63,9 +64,20 @@ public:
     /// The characters before the first NUL; "" when it comes first; without one, trimmed.
     static std::string TrimNull(const std::string& text);
 
+    /// True when the server's own information gives major version 4, the version of an NT
+    /// server; raises what GetServerInfo raises.
+    bool IsNTTarget(const std::string& xi_strServerName);
+
 private:
+    struct ShareInfo;
+    /// The share's record at level 50, or at level 1 when the server refuses 50; raises as
+    /// `member`.
+    ShareInfo ReadShare(const char* member, const std::string& server, const std::string& share);
+
+    // The probe comes first, so that the wrong family is what creation reports.
+    bool win95;
+    platform::SvrApi& api;
     platform::NetProvider& provider;
-    bool win95 = false;
 };
 
 } // namespace mallow::net

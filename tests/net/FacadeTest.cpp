@@ -5,6 +5,7 @@
 #include "net/cNet_NT.h"
 #include "net/cNet_Win9x.h"
 #include "platform/LinuxProvider.h"
+#include "platform/SvrApiLayer.h"
 
 #include <gtest/gtest.h>
 
@@ -20,12 +21,13 @@ struct Fixture
 {
     explicit Fixture(FixedVersion version = FixedVersion(2, 5, 1)) : version(version)
     {
-        services = {&this->version, &api, &provider, &reporter};
+        services = {&this->version, &api, &provider, &reporter, &svrApi};
     }
     FixedVersion version;
     ScriptedNetApi api;
     platform::LinuxProvider provider;
     RecordingReporter reporter;
+    platform::SvrApiLayer svrApi;
     NetServices services;
 };
 
@@ -43,10 +45,10 @@ TEST(Facade, ChoosesTheImplementationOfTheFamily)
     EXPECT_EQ(nt.api.serverName, u"\\\\fs1");
 
     Fixture win98(FixedVersion(1, 4, 10));
+    win98.svrApi.state.Server("FS1");
     cNetCalls on9x(win98.services);
-    const auto e = Raised([&] { on9x.EnumFiles("fs1"); });
-    EXPECT_EQ(e.Number(), ServerCallError);
-    EXPECT_EQ(e.Source(), "cNet_9x.EnumFiles()");
+    EXPECT_EQ(on9x.OSType(), 6);
+    EXPECT_TRUE(on9x.EnumFiles("fs1").IsEmpty());
     EXPECT_TRUE(win98.api.calls.empty());
     EXPECT_EQ(Raised([&] { on9x.AddShare("fs1", "ThirteenChars", "/x", ""); }).Number(),
               ShareNameTooLongError);
