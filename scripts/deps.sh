@@ -4,11 +4,12 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev libqt6printsupport6
     libsqlite3-dev sqlite3
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-dejavu-core xvfb xauth
     samba smbclient samba-dev libsmbclient-dev
+    poppler-utils
 )
 
 missing=()
