@@ -4,12 +4,13 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev libqt6printsupport6
     libsqlite3-dev sqlite3
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-dejavu-core xvfb xauth
     samba smbclient samba-dev libsmbclient-dev
     python3 e2fsprogs xfsprogs
+    poppler-utils
 )
 
 missing=()
