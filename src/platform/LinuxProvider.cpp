@@ -1,6 +1,7 @@
 #include "platform/LinuxProvider.h"
 
 #include "platform/MountTable.h"
+#include "util/FileOps.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -218,6 +219,28 @@ public:
         return 0;
     }
     const SmbAuth& Auth() const { return auth; }
+
+    /// The whole contents of a file of the smb:// tree, or the errno of the failure.
+    int ReadAll(const std::string& url, std::string& bytes)
+    {
+        if (!ctx)
+            return ENOMEM;
+        SMBCFILE* file = smbc_getFunctionOpen(ctx)(ctx, url.c_str(), O_RDONLY, 0);
+        if (!file)
+            return errno ? errno : EIO;
+        char buffer[65536];
+        int rc = 0;
+        for (;;) {
+            const ssize_t n = smbc_getFunctionRead(ctx)(ctx, file, buffer, sizeof buffer);
+            if (n < 0)
+                rc = errno ? errno : EIO;
+            if (n <= 0)
+                break;
+            bytes.append(buffer, static_cast<std::size_t>(n));
+        }
+        smbc_getFunctionClose(ctx)(ctx, file);
+        return rc;
+    }
 
 private:
     SmbAuth auth;
@@ -750,6 +773,18 @@ DWORD LinuxProvider::WNetGetLastErrorA(DWORD* error, char* errorBuffer, DWORD er
     std::snprintf(errorBuffer, errorSize, "%s", lastErrorText.c_str());
     std::snprintf(nameBuffer, nameSize, "%s", ProviderName());
     return NO_ERROR;
+}
+
+std::string ReadShareFile(const std::string& unc, const NetCredentials& credentials,
+                          unsigned timeoutMs)
+{
+    std::string url = "smb:" + unc;
+    std::replace(url.begin(), url.end(), '\\', '/');
+    SmbContext context(credentials, timeoutMs);
+    std::string bytes;
+    if (const int rc = context.ReadAll(url, bytes); rc != 0)
+        RaiseFileError(rc, "ReadShareFile");
+    return bytes;
 }
 
 } // namespace mallow::platform

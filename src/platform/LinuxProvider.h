@@ -3,6 +3,8 @@
 #include "platform/Mpr.h"
 #include "platform/SambaNetApi.h"
 
+#include <string>
+
 namespace mallow::platform {
 
 /// The network provider on this machine: connections are the shares in the mount table
@@ -66,5 +68,10 @@ private:
     DWORD lastError = 0;
     std::string lastErrorText;
 };
+
+/// The contents of a file named by a UNC path (\\server\share\...), read over SMB with the
+/// given credentials (none: Mallow's usual ones); raises the runtime's file errors.
+std::string ReadShareFile(const std::string& unc, const NetCredentials& credentials = {},
+                          unsigned timeoutMs = 5000);
 
 } // namespace mallow::platform
