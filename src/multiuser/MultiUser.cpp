@@ -179,8 +179,12 @@ std::string MultiUser::PathWODrive(const std::string& path)
 
 MultiUser::Location MultiUser::GetUNCPath(const std::string& path)
 {
-    if (IsUnc(path))
-        return {GetDrive(path), PathWODrive(path)};
+    if (IsUnc(path)) {
+        // Servers are named \\server whichever separator the path uses.
+        std::string server = GetDrive(path);
+        std::replace(server.begin(), server.end(), '/', '\\');
+        return {server, PathWODrive(path)};
+    }
     const std::string drive = GetDrive(path);
     std::string remote;
     const net::NetServices& net = services.net;
