@@ -10,7 +10,7 @@ packages=(
     fonts-dejavu-core xvfb xauth
     samba smbclient samba-dev libsmbclient-dev
     python3 e2fsprogs xfsprogs
-    poppler-utils
+    poppler-utils smbnetfs
 )
 
 missing=()

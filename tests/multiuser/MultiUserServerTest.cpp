@@ -1,6 +1,9 @@
 // MultiUser against the private Samba server of the network tests, with the test itself as a
 // second client holding the database and its lock file open.
 
+#include "engine/Connection.h"
+#include "fixtures/ManagedDatabase.h"
+#include "fixtures/TempFolder.h"
 #include "multiuser/MultiUser.h"
 #include "net/FakeServices.h"
 #include "net/SambaClient.h"
@@ -16,6 +19,9 @@
 #include <set>
 #include <sstream>
 #include <thread>
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace mallow;
 using namespace mallow::multiuser;
@@ -214,6 +220,155 @@ TEST_F(MultiUserServer, ServersThatDoNotAnswerOrRefuseGiveAnErrorInTime)
         EXPECT_EQ(error.Source(), "MultiUser.AnyUsers()");
         EXPECT_FALSE(error.Description().empty());
     }
+}
+
+/// The whole network mounted with smbnetfs (FUSE) at a folder of its own, as a workstation
+/// mounts it: the test server is MOUNT/127.0.0.1/Data.
+class NetworkMount
+{
+public:
+    NetworkMount()
+    {
+        if (access("/dev/fuse", R_OK | W_OK) != 0) {
+            skip = "/dev/fuse is missing here, so the network cannot be mounted with smbnetfs";
+            return;
+        }
+        fs::create_directories(home.File(".smb"));
+        std::ofstream(home.File(".smb/smbnetfs.conf"))
+            << "auth \"root\" \"" << Password << "\"\nsmb_query_browsers false\n";
+        fs::permissions(home.File(".smb/smbnetfs.conf"), fs::perms::owner_read | fs::perms::owner_write);
+        std::ofstream(home.File(".smb/smb.conf"))
+            << "[global]\n  client min protocol = NT1\n  name resolve order = host bcast\n";
+        const std::string command = "HOME='" + home.Path() + "' smbnetfs '" + mount.Path() +
+                                    "' -o config='" + home.File(".smb/smbnetfs.conf") +
+                                    "' >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0) {
+            skip = "smbnetfs could not mount the network (is it installed?)";
+            return;
+        }
+        mounted = true;
+        for (int i = 0; i < 100 && !fs::exists(Share()); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ~NetworkMount()
+    {
+        if (mounted && std::system(("fusermount -u '" + mount.Path() + "' 2>/dev/null").c_str()) != 0)
+            (void)!std::system(("umount -l '" + mount.Path() + "'").c_str());
+    }
+    std::string Share() const { return mount.Path() + "/127.0.0.1/Data"; }
+    std::string skip;
+
+private:
+    test::TempFolder home;
+    test::TempFolder mount;
+    bool mounted = false;
+};
+
+/// A second process of our own that holds a database open through the engine and reads it
+/// when asked: "read" answers "ok" or "error N".
+class EngineClient
+{
+public:
+    explicit EngineClient(const std::string& path)
+    {
+        int in[2];
+        int out[2];
+        if (pipe(in) != 0 || pipe(out) != 0)
+            throw std::runtime_error("no pipes");
+        pid = fork();
+        if (pid == 0) {
+            close(in[1]);
+            close(out[0]);
+            std::string answer;
+            auto* connection = new engine::Connection;
+            try {
+                connection->OpenFile(path);
+                answer = "open\n";
+            } catch (const MallowError& error) {
+                answer = "error " + std::to_string(error.Number()) + "\n";
+            }
+            (void)!write(out[1], answer.data(), answer.size());
+            char c = 0;
+            while (read(in[0], &c, 1) == 1) {
+                try {
+                    connection->Execute("SELECT count(*) FROM Items");
+                    answer = "ok\n";
+                } catch (const MallowError& error) {
+                    answer = "error " + std::to_string(error.Number()) + "\n";
+                }
+                (void)!write(out[1], answer.data(), answer.size());
+            }
+            _exit(0);
+        }
+        close(in[0]);
+        close(out[1]);
+        toChild = in[1];
+        fromChild = out[0];
+    }
+    ~EngineClient()
+    {
+        close(toChild);
+        close(fromChild);
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    std::string Line()
+    {
+        std::string line;
+        for (char c = 0; read(fromChild, &c, 1) == 1 && c != '\n';)
+            line += c;
+        return line;
+    }
+    std::string Read()
+    {
+        (void)!write(toChild, "r", 1);
+        return Line();
+    }
+
+private:
+    pid_t pid = -1;
+    int toChild = -1;
+    int fromChild = -1;
+};
+
+// The same scenario through a real mount of the network, with the database held open there
+// by our own engine in a second process: its lock record and its session are the ones a
+// workstation makes.
+TEST_F(MultiUserServer, ThroughAMountOfTheNetworkWithTheEngineAsTheClient)
+{
+    NetworkMount network;
+    if (!network.skip.empty())
+        GTEST_SKIP() << network.skip;
+    fs::create_directories(StateDir + "/Data/MUF");
+    test::MakeManagedDatabase(StateDir + "/Data/MUF/app.mdb", 200, false, true);
+    const std::string path = network.Share() + "/MUF/app.mdb";
+    ASSERT_TRUE(fs::exists(path));
+    EngineClient holder(path);
+    ASSERT_EQ(holder.Line(), "open");
+    ASSERT_EQ(holder.Read(), "ok");
+
+    services.files = nullptr;
+    MultiUserServices local = DefaultMultiUserServices(services.net);
+    MultiUser mu(local);
+    EXPECT_EQ(mu.GetDrive(path), network.Share());
+    EXPECT_TRUE(mu.AnyUsers(path));
+    const std::vector<UserInfoRow> rows = mu.GetUserInfo(path);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].ntUserId, "root");
+    EXPECT_EQ(rows[0].accessUserId, "Admin");
+    ASSERT_EQ(mu.LockEntries.size(), 1u);
+
+    mu.SendMessageToUsers(path, "Closing in 2 minutes");
+    const std::vector<std::string> received = AwaitMessages(1);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0], "Closing in 2 minutes");
+
+    EXPECT_TRUE(mu.CloseFileAllUsers(path));
+    EXPECT_TRUE(mu.CloseFileAllUsers(MultiUser::LockFilePath(path)));
+    EXPECT_FALSE(mu.AnyUsers(path));
+    EXPECT_TRUE(mu.GetUserInfo(path).empty());
+    // (What the engine reads next may still come from the kernel's cache of the mount, so
+    // the server's list is the proof here.)
 }
 
 } // namespace
