@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
+#include <utility>
 #include <thread>
 #include <vector>
 
@@ -780,11 +782,26 @@ std::string ReadShareFile(const std::string& unc, const NetCredentials& credenti
 {
     std::string url = "smb:" + unc;
     std::replace(url.begin(), url.end(), '\\', '/');
-    SmbContext context(credentials, timeoutMs);
-    std::string bytes;
-    if (const int rc = context.ReadAll(url, bytes); rc != 0)
-        RaiseFileError(rc, "ReadShareFile");
-    return bytes;
+    // One context is kept for the same credentials, so that its connection to a server serves
+    // the next read too; a read that fails on it is tried once more on a fresh one, in case
+    // the server was restarted in between.
+    static std::mutex mutex;
+    static std::unique_ptr<SmbContext> kept;
+    static std::pair<NetCredentials, unsigned> keptFor;
+    std::lock_guard lock(mutex);
+    int rc = 0;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!kept || keptFor != std::pair(credentials, timeoutMs) || attempt > 0) {
+            kept = std::make_unique<SmbContext>(credentials, timeoutMs);
+            keptFor = {credentials, timeoutMs};
+        }
+        std::string bytes;
+        if ((rc = kept->ReadAll(url, bytes)) == 0)
+            return bytes;
+        if (rc == ENOENT || rc == EACCES || rc == EPERM || rc == ENOTDIR)
+            break;
+    }
+    RaiseFileError(rc, "ReadShareFile");
 }
 
 } // namespace mallow::platform
