@@ -1,6 +1,7 @@
 #include "Compact.h"
 
 #include "engine/DBEngine.h"
+#include "engine/JetError.h"
 #include "util/Dates.h"
 #include "util/FileOps.h"
 #include "util/MallowError.h"
@@ -50,10 +51,12 @@ std::string Compact::TimeStamp() const
     return dates::Format(clock.Now(), "mm/dd/yyyy hh:mm:ss AMPM");
 }
 
-void Compact::CompactApplication(long appId, const std::string& path, const std::string& password,
+bool Compact::CompactApplication(long appId, const std::string& path, const std::string& password,
                                  const std::string& workgroupFile, const std::string& userName,
                                  const std::string& userPassword, bool backUp)
 {
+    LastBackupSucceeded.reset();
+    LastBackupText.clear();
     std::optional<Failure> failure;
     std::int64_t sizeBefore = 0;
     try {
@@ -69,6 +72,10 @@ void Compact::CompactApplication(long appId, const std::string& path, const std:
             dbEngine.SystemDB = workgroupFile;
             dbEngine.DefaultUser = userName;
             dbEngine.DefaultPassword = userPassword;
+        }
+        if (HeldOnServer) {
+            if (const std::string holder = HeldOnServer(path); !holder.empty())
+                engine::RaiseJet(engine::jet::OpenedExclusively, holder);
         }
         // The database is compacted where it lies, under SQLite's own locks: a file renamed
         // over it would leave every program that has it open writing into a file no path
@@ -97,7 +104,7 @@ void Compact::CompactApplication(long appId, const std::string& path, const std:
         log.Update();
         lastResultText = TimeStamp() + CRLF + path + " compact was unsuccessful." + CRLF +
                          std::to_string(failure->number) + " : " + failure->description;
-        return;
+        return false;
     }
 
     if (backUp)
@@ -116,6 +123,7 @@ void Compact::CompactApplication(long appId, const std::string& path, const std:
     lastResultText = TimeStamp() + CRLF + path + " compact was successful." + CRLF +
                      "Size Before = " + std::to_string(sizeBefore) + CRLF +
                      "Size After = " + std::to_string(sizeAfter);
+    return true;
 }
 
 std::string Compact::BackupPathFor(const std::string& target, double today)
@@ -243,6 +251,8 @@ bool Compact::BackupApplication(long appId, const std::string& source, const std
         lastResultText = TimeStamp() + CRLF + FileNameOfPath(source) +
                          " back up was unsuccessful." + CRLF + std::to_string(failure->number) +
                          " : " + failure->description;
+        LastBackupSucceeded = false;
+        LastBackupText = lastResultText;
         return false;
     }
     if (!notDeleted.empty())
@@ -250,6 +260,8 @@ bool Compact::BackupApplication(long appId, const std::string& source, const std
     log.Update();
     lastResultText = TimeStamp() + CRLF + FileNameOfPath(source) + " back up was successful." +
                      CRLF + "Backed up to " + backupPath + notDeleted;
+    LastBackupSucceeded = true;
+    LastBackupText = lastResultText;
     return true;
 }
 

@@ -33,7 +33,8 @@ public:
     /// Compacts the database at `path` where it lies, with its security settings, and logs
     /// the outcome. Every client of the database, ours or any other SQLite program, sees the
     /// old content or the compacted one, and keeps working; the file stays the same file.
-    void CompactApplication(long appId, const std::string& path, const std::string& password,
+    /// True when the database was compacted.
+    bool CompactApplication(long appId, const std::string& path, const std::string& password,
                             const std::string& workgroupFile, const std::string& userName,
                             const std::string& userPassword, bool backUp);
 
@@ -46,6 +47,16 @@ public:
 
     /// The back-up folder of the current maintenance pass.
     std::string BackupFolder;
+    /// The outcome of the last back-up (its text is replaced in LastResultText when the
+    /// back-up follows a compaction); nothing before the first.
+    std::optional<bool> LastBackupSucceeded;
+    std::string LastBackupText;
+
+    /// Who else holds the database open on its file server, as "user' on machine 'computer",
+    /// or "" for nobody (or a database on a local disk). Programs on other machines that reach
+    /// a database through a network mount are seen by no lock the engine can test, so the
+    /// server is asked before the database is compacted. Unset: nobody is asked.
+    std::function<std::string(const std::string& path)> HeldOnServer;
 
     /// Called after every step that changes a file, with the step's name; lets a test stop
     /// the process at exactly that point.

@@ -489,4 +489,24 @@ std::int32_t MultiUser::GetLDBFileID(const std::string& lockFilePath,
     });
 }
 
+std::string MultiUser::HolderOnServer(const std::string& path)
+{
+    try {
+        if (!AnyUsers(path))
+            return {};
+        const std::vector<UserInfoRow> rows = GetUserInfo(path);
+        if (!rows.empty()) {
+            const UserInfoRow& row = rows.front();
+            return (row.accessUserId.empty() ? row.ntUserId : row.accessUserId) +
+                   "' on machine '" + row.computerName;
+        }
+        const std::string user = OpenFiles.empty() ? std::string() : OpenFiles.front().userName;
+        const std::string computer =
+            Sessions.empty() ? std::string() : Sessions.front().computerName;
+        return user + "' on machine '" + computer;
+    } catch (const MallowError&) {
+        return {};
+    }
+}
+
 } // namespace mallow::multiuser

@@ -125,6 +125,9 @@ public:
     bool CloseFileAllUsers(const std::string& path);
     std::int32_t GetLDBFileID(const std::string& lockFilePath, const std::string& ntUserName,
                               const std::string& computerName);
+    /// Who holds the database open on its server, as "user' on machine 'computer", or ""
+    /// when nobody does, when it lies on a local disk or when the server cannot tell.
+    std::string HolderOnServer(const std::string& path);
 
     /// A lock-file name field as text: Windows-1252, zero bytes skipped (they do not end the
     /// text), blanks trimmed.
