@@ -12,12 +12,52 @@
 
 namespace mallow::engine {
 
+namespace {
+
+// A row set, its clones and theirs are one client of the database, across Requery too: a row
+// one of them wrote is known to all of them as written, never taken for another client's change.
+struct Client
+{
+    /// Orders the assignments and writes of the whole client.
+    std::uint64_t clock = 0;
+    std::vector<std::weak_ptr<RowStore>> stores;
+
+    void Join(const std::shared_ptr<RowStore>& store)
+    {
+        std::erase_if(stores, [](const auto& s) { return s.expired(); });
+        stores.push_back(store);
+    }
+
+    // Tells the client's other row stores what one of them wrote to a row.
+    void Share(const RowStore& from, sqlite3_int64 oldRowid, sqlite3_int64 rowid, std::size_t row,
+               const std::vector<std::size_t>& columns, std::uint64_t when)
+    {
+        for (const auto& weak : stores) {
+            const auto store = weak.lock();
+            if (!store || store.get() == &from || !store->table || !from.table ||
+                store->table->name != from.table->name || store->Width() != from.Width())
+                continue;
+            for (std::size_t j = 0; j < store->Rows(); ++j) {
+                if (store->rowids[j] != oldRowid || store->deleted[j])
+                    continue;
+                store->rowids[j] = rowid;
+                store->Set(j, from.Row(row));
+                for (const std::size_t column : columns)
+                    store->MarkWritten(j, column, when);
+            }
+        }
+    }
+};
+
+} // namespace
+
 struct Recordset::Impl
 {
     enum class Mode { None, Edit, Add };
 
     std::shared_ptr<Session> session;
     std::shared_ptr<RowStore> store;
+    std::shared_ptr<Client> client;
     std::string source;
     int options = adCmdText;
     std::vector<Value> parameters;
@@ -29,8 +69,8 @@ struct Recordset::Impl
 
     Mode mode = Mode::None;
     std::vector<Value> buffer;
-    std::vector<Value> original;
-    std::vector<unsigned char> changed;
+    /// For each column of the pending row, when it was assigned (0: not assigned).
+    std::vector<std::uint64_t> changed;
 
     bool Open() const { return store && session && session->db; }
 
@@ -94,7 +134,6 @@ struct Recordset::Impl
     {
         mode = Mode::None;
         buffer.clear();
-        original.clear();
         changed.clear();
     }
 
@@ -202,20 +241,22 @@ struct Recordset::Impl
         const sqlite3_int64 rowid = store->rowids[row];
         std::string sets;
         std::string checks;
-        std::vector<Value> values;
-        std::vector<Value> originals;
+        std::vector<std::size_t> written;
+        std::vector<Value> expected;
         for (std::size_t i = 0; i < store->Width(); ++i) {
-            if (!changed[i])
+            // An assignment older than a save of the same column through this client is stale:
+            // that save is the later word, so the assignment is dropped, not replayed.
+            if (!changed[i] || store->WrittenAt(row, i) > changed[i])
                 continue;
             const std::string name = "\"" + TableColumnOf(i).name + "\"";
             sets += (sets.empty() ? "" : ", ") + name + " = ?";
-            // Optimistic locking: the row must still hold what this row set read. Any nonzero
-            // number in a Boolean column reads as True.
+            // Optimistic locking: the row must still hold what this client last read or wrote
+            // there. Any nonzero number in a Boolean column reads as True.
+            expected.push_back(store->Get(row, i));
             const bool boolean = store->columns[i].type.kind == ColumnKind::Boolean &&
-                                 original[i].GetType() == Value::Type::Boolean;
+                                 expected.back().GetType() == Value::Type::Boolean;
             checks += " AND " + (boolean ? "(" + name + " <> 0)" : name) + " IS ?";
-            values.push_back(buffer[i]);
-            originals.push_back(original[i]);
+            written.push_back(i);
         }
         if (sets.empty()) {
             Clear();
@@ -225,10 +266,10 @@ struct Recordset::Impl
             PrepareInternal(*session, "UPDATE \"" + store->table->name + "\" SET " + sets +
                                           " WHERE rowid = ?" + checks);
         int index = 1;
-        for (const Value& v : values)
-            BindValue(statement.Get(), index++, v);
+        for (const std::size_t i : written)
+            BindValue(statement.Get(), index++, buffer[i]);
         sqlite3_bind_int64(statement.Get(), index++, rowid);
-        for (const Value& v : originals)
+        for (const Value& v : expected)
             BindValue(statement.Get(), index++, v);
         session->functionError.reset();
         while (StepRow(*session, statement)) {
@@ -243,14 +284,17 @@ struct Recordset::Impl
             RaiseJet(jet::UpdateConflict);
         }
         sqlite3_int64 newRowid = rowid;
-        for (std::size_t i = 0; i < store->Width(); ++i) {
-            if (changed[i] && store->columns[i].tableColumn == store->table->rowidColumn &&
-                !buffer[i].IsNull())
+        for (const std::size_t i : written) {
+            if (store->columns[i].tableColumn == store->table->rowidColumn && !buffer[i].IsNull())
                 newRowid = buffer[i].ToLong();
         }
         store->rowids[row] = newRowid;
         const auto stored = ReadBack(newRowid);
         store->Set(row, stored ? *stored : buffer);
+        const std::uint64_t now = ++client->clock;
+        for (const std::size_t i : written)
+            store->MarkWritten(row, i, now);
+        client->Share(*store, rowid, newRowid, row, written, now);
         Clear();
     }
 
@@ -312,6 +356,8 @@ void Recordset::Open(const std::string& source, Connection& connection, int opti
         RaiseJet(jet::ConnectionUnusable);
     auto fresh = std::make_unique<Impl>();
     fresh->store = LoadRows(*session, source, options, parameters);
+    fresh->client = std::make_shared<Client>();
+    fresh->client->Join(fresh->store);
     fresh->session = std::move(session);
     fresh->source = source;
     fresh->options = options;
@@ -452,12 +498,11 @@ void Recordset::SetField(std::string_view name, const Value& value)
         if (!impl->OnLiveRow())
             RaiseJet(jet::NoCurrentRecord);
         impl->buffer = impl->store->Row(static_cast<std::size_t>(impl->position));
-        impl->original = impl->buffer;
         impl->changed.assign(impl->store->Width(), 0);
         impl->mode = Impl::Mode::Edit;
     }
     impl->buffer[column] = std::move(converted);
-    impl->changed[column] = 1;
+    impl->changed[column] = ++impl->client->clock;
 }
 
 std::vector<std::string> Recordset::FieldNames() const
@@ -486,7 +531,6 @@ void Recordset::AddNew()
             values.push_back(defaults[i]);
     }
     impl->buffer = std::move(values);
-    impl->original.clear();
     impl->changed.assign(impl->store->Width(), 0);
     impl->mode = Impl::Mode::Add;
 }
@@ -541,6 +585,7 @@ void Recordset::Requery()
     impl->Flush();
     // Clones keep the rows they share; this row set reads afresh.
     impl->store = LoadRows(*impl->session, impl->source, impl->options, impl->parameters);
+    impl->client->Join(impl->store);
     impl->readOnly = !impl->store->table || lockType == LockType::ReadOnly;
     impl->PlaceOnFirst();
 }
@@ -555,6 +600,7 @@ Recordset Recordset::Clone(LockType lock) const
     clone.impl = std::make_unique<Impl>();
     clone.impl->session = impl->session;
     clone.impl->store = impl->store;
+    clone.impl->client = impl->client;
     clone.impl->source = impl->source;
     clone.impl->options = impl->options;
     clone.impl->parameters = impl->parameters;

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace mallow::engine {
@@ -123,6 +124,20 @@ struct RowStore
     std::vector<unsigned char> deleted;
     long live = 0;
     std::optional<std::vector<Value>> defaults; ///< a new row's values, worked out once
+    /// For each row its client wrote: when each column was last written (0: never).
+    std::unordered_map<std::size_t, std::vector<std::uint64_t>> writtenAt;
+
+    std::uint64_t WrittenAt(std::size_t row, std::size_t column) const
+    {
+        const auto found = writtenAt.find(row);
+        return found == writtenAt.end() ? 0 : found->second[column];
+    }
+    void MarkWritten(std::size_t row, std::size_t column, std::uint64_t when)
+    {
+        auto& columns = writtenAt[row];
+        columns.resize(Width(), 0);
+        columns[column] = when;
+    }
 
     std::size_t Width() const { return columns.size(); }
     std::size_t Rows() const { return deleted.size(); }
