@@ -262,8 +262,8 @@ void Connection::Open(const std::string& connectionString, const std::string& us
         }
     }
     probe = Statement();
-    security::CheckDatabaseAccess(security::ReadDatabaseSecurity(session->db, display), workgroupId,
-                                  userName, settings.databasePassword);
+    security::CheckDatabaseAccess(security::ReadDatabaseSecurity(session->db, display),
+                                  workgroupId, userName, settings.databasePassword);
     RegisterSqlFunctions(*session);
 
     auto registration = std::make_unique<LockRegistration>(native, userName, display);
