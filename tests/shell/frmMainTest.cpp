@@ -3,6 +3,7 @@
 #include "util/Paths.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -250,6 +251,39 @@ private slots:
         QVERIFY(!window->isVisible());
         QVERIFY(s.prompter.shown.empty());
         QVERIFY(fs::is_empty(folder.Path()));
+    }
+
+    void HandlersAfterAPartlyOpenedDatabase()
+    {
+        // Apps opens, Schedule does not: the row sets after it stay closed too.
+        test::ConfigFixture config;
+        config.Sql("DROP TABLE Schedule");
+        test::TempFolder data;
+        const std::string path = data.File("a.mdb");
+        test::WriteFile(path, "");
+        Started s(config.ProgramFolder());
+        QCOMPARE(s.prompter.shown.size(), size_t(1));
+        const std::string closed = "Operation is not allowed when the object is closed.";
+
+        s.dialogs.openAnswers = {path};
+        test::Click(s.form->cmdAdd);
+        QCOMPARE(s.prompter.Last(), std::string("If needed, add security info and click the "
+                                                "'Save Database Information' button."));
+        QCOMPARE(s.form->lstApplications->currentItem()->text().toStdString(), path);
+        s.form->txtBack->setText(QString::fromStdString(data.Path()));
+        test::Click(s.form->cmdBackup);
+        QCOMPARE(s.prompter.Last(), test::HandlerError("cmdBackup_Click", closed));
+        test::Click(s.form->cmdCompactCurrent);
+        // The connection is open: compaction opens a row set of its own on Log and logs there.
+        QVERIFY2(s.prompter.Last().find("compact was unsuccessful.\r\n3343 : ") != std::string::npos,
+                 s.prompter.Last().c_str());
+        test::ClickTab(s.form->SSTab1, 1);
+        test::Click(s.form->cmdSaveSchedule);
+        QCOMPARE(s.prompter.Last(), test::HandlerError("cmdSaveSchedule_Click", closed));
+        QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Log WHERE Successful = 0"), std::string("1"));
+        QCOMPARE(config.Scalar("SELECT COUNT(*) FROM LogBackup"), std::string("0"));
+        QVERIFY(s.form->cursor().shape() != Qt::WaitCursor);
+        QVERIFY(!QApplication::overrideCursor());
     }
 
     void ProgramFoldersMayHoldAnyCharacter()
