@@ -24,7 +24,8 @@ std::string ConfigDatabase::DatabasePath(const std::string& programFolder)
 std::string ConfigDatabase::ConnectionStringFor(const std::string& databasePath)
 {
     return std::string("Provider=Microsoft.Jet.OLEDB.4.0;") +
-           "Persist Security Info=False;Data Source=" + databasePath;
+           "Persist Security Info=False;Data Source=" +
+           engine::Connection::QuotedValue(databasePath);
 }
 
 std::unique_ptr<Recordset> ConfigDatabase::OpenKeyset(engine::Connection& connection,
@@ -39,8 +40,8 @@ std::unique_ptr<Recordset> ConfigDatabase::OpenKeyset(engine::Connection& connec
 
 void ConfigDatabase::Open(const std::string& programFolder)
 {
+    Close();
     ConnectionString = ConnectionStringFor(DatabasePath(programFolder));
-    ConfigConnection = std::make_unique<engine::Connection>();
     ConfigConnection->Open(ConnectionString, "", "");
     AppsRecordset = OpenKeyset(*ConfigConnection, "Select * from Apps ORDER BY Apps.App;",
                                engine::adCmdText);
@@ -52,20 +53,17 @@ void ConfigDatabase::Open(const std::string& programFolder)
 void ConfigDatabase::Close()
 {
     for (auto* rs : {&AppsRecordset, &ScheduleRecordset, &LogRecordset, &LogBackupRecordset}) {
-        if (!*rs || !(*rs)->IsOpen())
-            continue;
-        // A change nobody saved (a browsed folder, say) is not written on the way out.
-        if ((*rs)->EditPending())
-            (*rs)->CancelUpdate();
-        (*rs)->Close();
+        if ((*rs)->IsOpen()) {
+            // A change nobody saved (a browsed folder, say) is not written on the way out.
+            if ((*rs)->EditPending())
+                (*rs)->CancelUpdate();
+            (*rs)->Close();
+        }
+        *rs = std::make_unique<Recordset>();
     }
-    if (ConfigConnection && ConfigConnection->IsOpen())
+    if (ConfigConnection->IsOpen())
         ConfigConnection->Close();
-    AppsRecordset.reset();
-    ScheduleRecordset.reset();
-    LogRecordset.reset();
-    LogBackupRecordset.reset();
-    ConfigConnection.reset();
+    ConfigConnection = std::make_unique<engine::Connection>();
 }
 
 void ConfigDatabase::ReplaceLogRecordset()

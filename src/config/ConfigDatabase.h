@@ -9,7 +9,9 @@
 namespace mallow {
 
 /// Mallow's own database, Compact20.mdb in the program's folder, with the shared connection and
-/// the four long-lived row sets every part of the program reads and writes through.
+/// the four long-lived row sets every part of the program reads and writes through. The five
+/// objects always exist: until Open succeeds, and after Close, they are closed, and every use
+/// of them raises the engine's error for a closed object.
 class ConfigDatabase
 {
 public:
@@ -20,15 +22,17 @@ public:
 
     /// "<programFolder>\Compact20.mdb", with the folder's separator
     static std::string DatabasePath(const std::string& programFolder);
+    /// The connection string of a database file; the path is quoted, so that any path works.
     static std::string ConnectionStringFor(const std::string& databasePath);
 
     /// Opens the connection, then the row sets on Apps, Schedule, Log and LogBackUp. Nothing is
     /// created or repaired: a missing or damaged file raises the engine's error. A row set that
     /// fails to open leaves the ones before it open; Close releases whatever is open.
     void Open(const std::string& programFolder);
-    /// Closes Apps, Schedule, Log and LogBackup row sets in this order, then the connection.
+    /// Closes Apps, Schedule, Log and LogBackup row sets in this order, then the connection,
+    /// and releases them: closed objects take their places.
     void Close();
-    bool IsOpen() const { return ConfigConnection != nullptr && ConfigConnection->IsOpen(); }
+    bool IsOpen() const { return ConfigConnection->IsOpen(); }
 
     /// Each compaction appends to a freshly opened row set on Log; the old one is dropped.
     void ReplaceLogRecordset();
@@ -38,11 +42,11 @@ public:
                                                          const std::string& source, int options);
 
     std::string ConnectionString;
-    std::unique_ptr<engine::Connection> ConfigConnection;
-    std::unique_ptr<engine::Recordset> AppsRecordset;
-    std::unique_ptr<engine::Recordset> ScheduleRecordset;
-    std::unique_ptr<engine::Recordset> LogRecordset;
-    std::unique_ptr<engine::Recordset> LogBackupRecordset;
+    std::unique_ptr<engine::Connection> ConfigConnection = std::make_unique<engine::Connection>();
+    std::unique_ptr<engine::Recordset> AppsRecordset = std::make_unique<engine::Recordset>();
+    std::unique_ptr<engine::Recordset> ScheduleRecordset = std::make_unique<engine::Recordset>();
+    std::unique_ptr<engine::Recordset> LogRecordset = std::make_unique<engine::Recordset>();
+    std::unique_ptr<engine::Recordset> LogBackupRecordset = std::make_unique<engine::Recordset>();
 };
 
 } // namespace mallow

@@ -3,6 +3,7 @@
 #include "JetError.h"
 #include "JetSql.h"
 #include "LockFile.h"
+#include "LongPaths.h"
 #include "Security.h"
 #include "Session.h"
 #include "SqlFunctions.h"
@@ -10,6 +11,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -46,7 +48,7 @@ struct ConnectionSettings
     std::string systemDatabase;
 };
 
-// "key=value;key=value": keys ignore case, a value may be quoted to hold ';'.
+// "key=value;key=value": keys ignore case, a value may be quoted to hold ';' and blanks.
 ConnectionSettings ParseConnectionString(std::string_view text)
 {
     ConnectionSettings settings;
@@ -61,11 +63,18 @@ ConnectionSettings ParseConnectionString(std::string_view text)
             ++v;
         std::string value;
         if (v < text.size() && (text[v] == '"' || text[v] == '\'')) {
+            // A quoted value ends at its closing quote; a doubled quote inside is one quote.
             const char quote = text[v];
-            const auto close = text.find(quote, v + 1);
-            value = std::string(text.substr(
-                v + 1, close == std::string_view::npos ? std::string_view::npos : close - v - 1));
-            at = close == std::string_view::npos ? text.size() : text.find(';', close);
+            std::size_t i = v + 1;
+            for (; i < text.size(); ++i) {
+                if (text[i] == quote) {
+                    if (i + 1 >= text.size() || text[i + 1] != quote)
+                        break;
+                    ++i;
+                }
+                value += text[i];
+            }
+            at = i >= text.size() ? text.size() : text.find(';', i);
         } else {
             const auto semicolon = text.find(';', v);
             value = Trim(text.substr(v, semicolon == std::string_view::npos ? std::string_view::npos
@@ -101,6 +110,17 @@ bool NonEmptyFile(const std::string& path)
     return stat(path.c_str(), &st) == 0 && st.st_size > 0;
 }
 
+// A file or folder that cannot be looked at: no permission, a path the system refuses.
+[[noreturn]] void RaiseUnreachable(int error, const std::string& display)
+{
+    if (error == ENAMETOOLONG)
+        RaiseJetText(jet::InvalidPath, "'" + display +
+                                           "' is not a valid path.  It is longer than the " +
+                                           std::to_string(PATH_MAX - 1) +
+                                           " bytes this system allows in a path.");
+    RaiseJet(error == EACCES ? jet::FileInUse : jet::InvalidPath, display);
+}
+
 // Looks at the file before SQLite reads it, so that a file that is no database or has lost its
 // tail is refused at once, and a missing one is never created. The header is read through
 // SQLite's own open file: closing a descriptor of our own would drop every lock SQLite holds
@@ -111,7 +131,7 @@ void CheckDatabaseFile(const std::string& path, sqlite3* db, const std::string& 
     if (slash != std::string::npos && slash > 0) {
         struct stat folder = {};
         if (stat(path.substr(0, slash).c_str(), &folder) != 0)
-            RaiseJet(errno == EACCES ? jet::FileInUse : jet::InvalidPath, display);
+            RaiseUnreachable(errno, display);
         if (!S_ISDIR(folder.st_mode))
             RaiseJet(jet::InvalidPath, display);
     }
@@ -119,7 +139,7 @@ void CheckDatabaseFile(const std::string& path, sqlite3* db, const std::string& 
     if (stat(path.c_str(), &st) != 0) {
         if (errno == ENOENT)
             RaiseJet(jet::CouldNotFindFile, display);
-        RaiseJet(errno == EACCES ? jet::FileInUse : jet::InvalidPath, display);
+        RaiseUnreachable(errno, display);
     }
     if (S_ISDIR(st.st_mode))
         RaiseJet(jet::InvalidPath, display);
@@ -191,6 +211,7 @@ void Connection::Open(const std::string& connectionString, const std::string& us
 {
     if (IsOpen())
         RaiseJet(jet::ObjectOpen);
+    EnableLongPaths();
     const ConnectionSettings settings = ParseConnectionString(connectionString);
     const std::string& display = settings.dataSource;
     if (Trim(display).empty())
@@ -259,17 +280,21 @@ void Connection::Open(const std::string& connectionString, const std::string& us
 
 void Connection::OpenFile(const std::string& path, const std::string& databasePassword)
 {
-    // Quoted values keep a ';' and blanks in the path or password; a value holding both kinds
-    // of quote cannot be written quoted, so it goes as it is.
-    const auto value = [](const std::string& text) {
-        if (text.find('"') == std::string::npos)
-            return "\"" + text + "\"";
-        return text.find('\'') == std::string::npos ? "'" + text + "'" : text;
-    };
-    std::string text = "Data Source=" + value(path);
+    std::string text = "Data Source=" + QuotedValue(path);
     if (!databasePassword.empty())
-        text += ";Jet OLEDB:Database Password=" + value(databasePassword);
+        text += ";Jet OLEDB:Database Password=" + QuotedValue(databasePassword);
     Open(text);
+}
+
+std::string Connection::QuotedValue(std::string_view value)
+{
+    std::string quoted = "\"";
+    for (const char c : value) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return quoted + '"';
 }
 
 void Connection::Close()

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct sqlite3;
@@ -14,7 +15,8 @@ struct Session;
 
 /// A connection to one database file, opened from a connection string of the form
 /// "Provider=...;Persist Security Info=False;Data Source=<path>" (keys compared without regard to
-/// case; "Jet OLEDB:Database Password" and "Jet OLEDB:System database" are honoured). While open
+/// case; "Jet OLEDB:Database Password" and "Jet OLEDB:System database" are honoured; a value in
+/// quotes may hold anything, a doubled quote standing for one). While open
 /// the connection is registered in the database's lock file.
 class Connection
 {
@@ -30,6 +32,9 @@ public:
               const std::string& password = "");
     /// Opens a database file by path, as Open with a Data Source of that path.
     void OpenFile(const std::string& path, const std::string& databasePassword = "");
+    /// `value` as one value of a connection string, whatever it holds (";", quotes, blanks):
+    /// in double quotes, each double quote in it doubled.
+    static std::string QuotedValue(std::string_view value);
     void Close();
     bool IsOpen() const;
 

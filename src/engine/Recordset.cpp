@@ -1,533 +1,53 @@
 #include "Recordset.h"
 
-#include "Columns.h"
 #include "Connection.h"
+#include "Criteria.h"
 #include "JetError.h"
-#include "JetSql.h"
+#include "RowStore.h"
 #include "Session.h"
 #include "Text.h"
-#include "util/Dates.h"
 
 #include <algorithm>
-#include <bit>
-#include <cctype>
-#include <cstdint>
 #include <optional>
 
 namespace mallow::engine {
 
 namespace {
 
-struct TableColumn
+// A row set, its clones and theirs are one client of the database, across Requery too: a row
+// one of them wrote is known to all of them as written, never taken for another client's change.
+struct Client
 {
-    std::string name;
-    ColumnType type;
-    std::string defaultExpression; ///< as the schema declares it; empty when none
-};
+    /// Orders the assignments and writes of the whole client.
+    std::uint64_t clock = 0;
+    std::vector<std::weak_ptr<RowStore>> stores;
 
-struct TableInfo
-{
-    std::string name; ///< as the schema spells it
-    std::vector<TableColumn> columns;
-    int rowidColumn = -1; ///< the INTEGER PRIMARY KEY column, which is the rowid
-    bool autoIncrement = false;
-};
-
-struct ColumnInfo
-{
-    std::string name;
-    ColumnType type;
-    int tableColumn = -1; ///< index into TableInfo::columns; -1 for a computed column
-};
-
-// One stored field: numbers inline, text as a piece of the store's text pool. Sixteen bytes a
-// field keep a large row set compact and quick to read in.
-struct Cell
-{
-    Value::Type type = Value::Type::Null;
-    std::uint32_t length = 0;
-    union {
-        std::int64_t whole = 0;
-        double real;
-        const char* text;
-    };
-};
-
-// Storage that grows in chunks of doubling size, so that nothing already stored ever moves or
-// is copied, and a small row set stays small.
-class CellChunks
-{
-public:
-    std::size_t Size() const { return size; }
-    Cell& operator[](std::size_t i) { return At(i); }
-    const Cell& operator[](std::size_t i) const { return const_cast<CellChunks*>(this)->At(i); }
-    void PushBack(const Cell& cell)
+    void Join(const std::shared_ptr<RowStore>& store)
     {
-        if (size == capacity) {
-            const std::size_t next = FirstChunk << chunks.size();
-            chunks.push_back(std::make_unique<Cell[]>(next));
-            capacity += next;
-        }
-        At(size++) = cell;
+        std::erase_if(stores, [](const auto& s) { return s.expired(); });
+        stores.push_back(store);
     }
 
-private:
-    // Chunk k holds FirstChunk << k cells and starts at FirstChunk * (2^k - 1).
-    Cell& At(std::size_t i)
+    // Tells the client's other row stores what one of them wrote to a row.
+    void Share(const RowStore& from, sqlite3_int64 oldRowid, sqlite3_int64 rowid, std::size_t row,
+               const std::vector<std::size_t>& columns, std::uint64_t when)
     {
-        const std::size_t j = i + FirstChunk;
-        const int k = std::bit_width(j) - 1 - FirstShift;
-        return chunks[static_cast<std::size_t>(k)][j - (FirstChunk << k)];
-    }
-
-    static constexpr int FirstShift = 6;
-    static constexpr std::size_t FirstChunk = std::size_t{1} << FirstShift;
-    std::vector<std::unique_ptr<Cell[]>> chunks;
-    std::size_t size = 0;
-    std::size_t capacity = 0;
-};
-
-class TextPool
-{
-public:
-    // A stable copy of `text`, kept as long as the pool.
-    const char* Keep(std::string_view text)
-    {
-        if (chunks.empty() || text.size() > capacity - used) {
-            nextChunk = std::min(nextChunk * 2, MaxChunk);
-            capacity = std::max(nextChunk, text.size());
-            chunks.push_back(std::make_unique<char[]>(capacity));
-            used = 0;
-        }
-        char* at = chunks.back().get() + used;
-        std::copy(text.begin(), text.end(), at);
-        used += text.size();
-        return at;
-    }
-
-private:
-    static constexpr std::size_t MaxChunk = std::size_t{1} << 20;
-    std::vector<std::unique_ptr<char[]>> chunks;
-    std::size_t nextChunk = 1024;
-    std::size_t capacity = 0;
-    std::size_t used = 0;
-};
-
-// The rows of a recordset, shared by the recordset and its clones.
-struct RowStore
-{
-    std::vector<ColumnInfo> columns;
-    std::shared_ptr<const TableInfo> table; ///< null when the rows cannot be written back
-    CellChunks cells;                       ///< row after row
-    TextPool text;                          ///< the text of every Text cell
-    std::vector<sqlite3_int64> rowids;
-    std::vector<unsigned char> deleted;
-    long live = 0;
-    std::optional<std::vector<Value>> defaults; ///< a new row's values, worked out once
-
-    std::size_t Width() const { return columns.size(); }
-    std::size_t Rows() const { return deleted.size(); }
-
-    Value Get(std::size_t row, std::size_t column) const
-    {
-        const Cell& cell = cells[row * Width() + column];
-        switch (cell.type) {
-        case Value::Type::Null:
-            return Value();
-        case Value::Type::Boolean:
-            return Value(cell.whole != 0);
-        case Value::Type::Long:
-            return Value(static_cast<long long>(cell.whole));
-        case Value::Type::Double:
-            return Value(cell.real);
-        case Value::Type::Date:
-            return Value::Date(cell.real);
-        case Value::Type::Text:
-            break;
-        }
-        return Value(std::string(cell.text, cell.length));
-    }
-
-    std::vector<Value> Row(std::size_t row) const
-    {
-        std::vector<Value> values;
-        for (std::size_t i = 0; i < Width(); ++i)
-            values.push_back(Get(row, i));
-        return values;
-    }
-
-    Cell Store(const Value& value)
-    {
-        Cell cell;
-        cell.type = value.GetType();
-        switch (cell.type) {
-        case Value::Type::Null:
-            break;
-        case Value::Type::Boolean:
-            cell.whole = value.ToBool() ? 1 : 0;
-            break;
-        case Value::Type::Long:
-            cell.whole = value.ToLong();
-            break;
-        case Value::Type::Double:
-        case Value::Type::Date:
-            cell.real = value.ToDouble();
-            break;
-        case Value::Type::Text:
-            cell.text = text.Keep(value.TextView());
-            cell.length = static_cast<std::uint32_t>(value.TextView().size());
-            break;
-        }
-        return cell;
-    }
-
-    void Set(std::size_t row, const std::vector<Value>& values)
-    {
-        for (std::size_t i = 0; i < Width(); ++i)
-            cells[row * Width() + i] = Store(values[i]);
-    }
-
-    void Append(sqlite3_int64 rowid, const std::vector<Value>& values)
-    {
-        for (const Value& value : values)
-            cells.PushBack(Store(value));
-        rowids.push_back(rowid);
-        deleted.push_back(0);
-        ++live;
-    }
-
-    // Reads result column `i` of the statement's current row straight into a cell.
-    void AppendColumn(sqlite3_stmt* stmt, int i, ColumnKind kind)
-    {
-        Cell cell;
-        const int storage = sqlite3_column_type(stmt, i);
-        cell.type = ReadType(storage, kind);
-        switch (cell.type) {
-        case Value::Type::Null:
-            break;
-        case Value::Type::Long:
-            cell.whole = sqlite3_column_int64(stmt, i);
-            break;
-        case Value::Type::Boolean:
-            cell.whole = storage == SQLITE_INTEGER ? sqlite3_column_int64(stmt, i) != 0
-                                                   : sqlite3_column_double(stmt, i) != 0;
-            break;
-        case Value::Type::Double:
-        case Value::Type::Date:
-            cell.real = sqlite3_column_double(stmt, i);
-            break;
-        case Value::Type::Text: {
-            const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-            cell.length = static_cast<std::uint32_t>(sqlite3_column_bytes(stmt, i));
-            cell.text = text.Keep(std::string_view(bytes ? bytes : "", cell.length));
-            break;
-        }
-        }
-        cells.PushBack(cell);
-    }
-};
-
-void Exec(Session& session, const std::string& sql)
-{
-    Statement statement = PrepareInternal(session, sql);
-    while (StepRow(session, statement)) {
-    }
-}
-
-std::shared_ptr<TableInfo> LoadTable(Session& session, const std::string& name)
-{
-    auto table = std::make_shared<TableInfo>();
-    Statement master = PrepareInternal(
-        session, "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name = ? "
-                 "COLLATE NOCASE");
-    BindValue(master.Get(), 1, Value(name));
-    if (!StepRow(session, master))
-        return nullptr;
-    table->name = reinterpret_cast<const char*>(sqlite3_column_text(master.Get(), 0));
-    std::string sql = reinterpret_cast<const char*>(sqlite3_column_text(master.Get(), 1));
-    for (char& c : sql)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (sql.find("WITHOUT ROWID") != std::string::npos)
-        return nullptr;
-
-    Statement info =
-        PrepareInternal(session, "PRAGMA table_info(" + QuotedName(table->name) + ")");
-    int keys = 0;
-    int keyColumn = -1;
-    std::string keyType;
-    while (StepRow(session, info)) {
-        TableColumn column;
-        column.name = reinterpret_cast<const char*>(sqlite3_column_text(info.Get(), 1));
-        const auto* declared = reinterpret_cast<const char*>(sqlite3_column_text(info.Get(), 2));
-        column.type = ClassifyDeclaredType(declared ? declared : "");
-        if (const auto* dflt = sqlite3_column_text(info.Get(), 4))
-            column.defaultExpression = reinterpret_cast<const char*>(dflt);
-        if (sqlite3_column_int(info.Get(), 5) > 0) {
-            ++keys;
-            keyColumn = static_cast<int>(table->columns.size());
-            keyType = declared ? declared : "";
-        }
-        table->columns.push_back(std::move(column));
-    }
-    for (char& c : keyType)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (keys == 1 && keyType == "INTEGER") {
-        table->rowidColumn = keyColumn;
-        table->autoIncrement = sql.find("AUTOINCREMENT") != std::string::npos;
-    }
-    return table;
-}
-
-std::shared_ptr<RowStore> Load(Session& session, const std::string& source, int options,
-                               const std::vector<Value>& parameters)
-{
-    TranslatedSql sql;
-    std::string original = source;
-    if (options == adCmdTable || options == 512) {
-        std::string_view name = source;
-        if (name.size() >= 2 && name.front() == '[' && name.back() == ']')
-            name = name.substr(1, name.size() - 2);
-        sql.text = "SELECT * FROM " + QuotedName(name);
-        original = "SELECT * FROM [" + std::string(name) + "]";
-        sql.origins.emplace_back(0, 0);
-    } else {
-        sql = TranslateJetSql(source);
-    }
-    Statement statement = PrepareProgram(session, sql, original);
-    const int count = sqlite3_column_count(statement.Get());
-    auto store = std::make_shared<RowStore>();
-
-    // Rows that all come from one table keep their rowid, so that they can be written back.
-    std::string tableName;
-    bool oneTable = count > 0 && AnalyzeSelect(sql.text).singleTable;
-    for (int i = 0; i < count && oneTable; ++i) {
-        const char* table = sqlite3_column_table_name(statement.Get(), i);
-        const char* database = sqlite3_column_database_name(statement.Get(), i);
-        if (!table || !database || std::string_view(database) != "main")
-            oneTable = false;
-        else if (i == 0)
-            tableName = table;
-        else if (!text::EqualNoCase(tableName, table))
-            oneTable = false;
-    }
-    std::shared_ptr<TableInfo> table = oneTable ? LoadTable(session, tableName) : nullptr;
-
-    for (int i = 0; i < count; ++i) {
-        ColumnInfo column;
-        column.name = sqlite3_column_name(statement.Get(), i);
-        const char* declared = sqlite3_column_decltype(statement.Get(), i);
-        column.type = ClassifyDeclaredType(declared ? declared : "");
-        if (table) {
-            const char* origin = sqlite3_column_origin_name(statement.Get(), i);
-            for (std::size_t k = 0; origin && k < table->columns.size(); ++k) {
-                if (text::EqualNoCase(table->columns[k].name, origin))
-                    column.tableColumn = static_cast<int>(k);
+        for (const auto& weak : stores) {
+            const auto store = weak.lock();
+            if (!store || store.get() == &from || !store->table || !from.table ||
+                store->table->name != from.table->name || store->Width() != from.Width())
+                continue;
+            for (std::size_t j = 0; j < store->Rows(); ++j) {
+                if (store->rowids[j] != oldRowid || store->deleted[j])
+                    continue;
+                store->rowids[j] = rowid;
+                store->Set(j, from.Row(row));
+                for (const std::size_t column : columns)
+                    store->MarkWritten(j, column, when);
             }
-            if (column.tableColumn < 0)
-                table.reset();
-        }
-        store->columns.push_back(std::move(column));
-    }
-
-    int first = 0;
-    if (table) {
-        const std::size_t at = AnalyzeSelect(sql.text).columnsAt;
-        const std::string withRowid =
-            sql.text.substr(0, at) + " rowid AS \"rowid\"," + sql.text.substr(at);
-        sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v2(session.db, withRowid.c_str(), -1, &raw, nullptr) == SQLITE_OK &&
-            sqlite3_column_count(raw) == count + 1) {
-            statement = Statement(raw);
-            first = 1;
-        } else {
-            sqlite3_finalize(raw);
-            table.reset();
         }
     }
-    if (!table) {
-        for (ColumnInfo& column : store->columns)
-            column.tableColumn = -1;
-    }
-    store->table = table;
-
-    BindAll(statement, parameters);
-    session.functionError.reset();
-    sqlite3_stmt* stmt = statement.Get();
-    std::vector<ColumnKind> kinds;
-    for (const ColumnInfo& column : store->columns)
-        kinds.push_back(column.type.kind);
-    while (StepRow(session, statement)) {
-        store->rowids.push_back(first ? sqlite3_column_int64(stmt, 0) : 0);
-        for (int i = 0; i < count; ++i)
-            store->AppendColumn(stmt, i + first, kinds[static_cast<std::size_t>(i)]);
-    }
-    store->deleted.assign(store->rowids.size(), 0);
-    store->live = static_cast<long>(store->rowids.size());
-    return store;
-}
-
-// One comparison of a Find: "[Field] op value".
-struct Criteria
-{
-    enum class Op { Eq, Ne, Lt, Gt, Le, Ge, Like };
-    std::string field;
-    Op op = Op::Eq;
-    Value value;
 };
-
-[[noreturn]] void BadCriteria()
-{
-    RaiseJet(jet::InvalidArgument);
-}
-
-Criteria ParseCriteria(std::string_view s)
-{
-    const auto skipBlanks = [&] {
-        while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-            s.remove_prefix(1);
-    };
-    Criteria criteria;
-    skipBlanks();
-    if (!s.empty() && s.front() == '[') {
-        const auto close = s.find(']');
-        if (close == std::string_view::npos)
-            BadCriteria();
-        criteria.field = std::string(s.substr(1, close - 1));
-        s.remove_prefix(close + 1);
-    } else {
-        std::size_t end = 0;
-        while (end < s.size() && !std::isspace(static_cast<unsigned char>(s[end])) &&
-               s[end] != '=' && s[end] != '<' && s[end] != '>')
-            ++end;
-        criteria.field = std::string(s.substr(0, end));
-        s.remove_prefix(end);
-    }
-    if (criteria.field.empty())
-        BadCriteria();
-    skipBlanks();
-
-    using Op = Criteria::Op;
-    static constexpr std::pair<std::string_view, Op> ops[] = {{"<>", Op::Ne}, {"<=", Op::Le},
-                                                              {">=", Op::Ge}, {"=", Op::Eq},
-                                                              {"<", Op::Lt},  {">", Op::Gt}};
-    bool found = false;
-    for (const auto& [symbol, op] : ops) {
-        if (s.substr(0, symbol.size()) == symbol) {
-            criteria.op = op;
-            s.remove_prefix(symbol.size());
-            found = true;
-            break;
-        }
-    }
-    if (!found && s.size() > 4 && text::EqualNoCase(s.substr(0, 4), "LIKE") &&
-        (std::isspace(static_cast<unsigned char>(s[4])) || s[4] == '\'' || s[4] == '"')) {
-        criteria.op = Op::Like;
-        s.remove_prefix(4);
-        found = true;
-    }
-    if (!found)
-        BadCriteria();
-    skipBlanks();
-
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-        s.remove_suffix(1);
-    if (s.empty())
-        BadCriteria();
-    const char first = s.front();
-    if (first == '\'' || first == '"') {
-        if (s.size() < 2 || s.back() != first)
-            BadCriteria();
-        std::string value;
-        for (std::size_t i = 1; i + 1 < s.size(); ++i) {
-            if (s[i] == first) {
-                if (i + 2 >= s.size() || s[i + 1] != first)
-                    BadCriteria();
-                ++i;
-            }
-            value += s[i];
-        }
-        criteria.value = Value(std::move(value));
-    } else if (first == '#') {
-        if (s.size() < 3 || s.back() != '#')
-            BadCriteria();
-        const auto date = dates::ParseDateTime(s.substr(1, s.size() - 2));
-        if (!date)
-            BadCriteria();
-        criteria.value = Value::Date(*date);
-    } else if (text::EqualNoCase(s, "Null")) {
-        criteria.value = Value();
-    } else if (text::EqualNoCase(s, "True") || text::EqualNoCase(s, "False")) {
-        criteria.value = Value(text::EqualNoCase(s, "True"));
-    } else {
-        try {
-            criteria.value = Value(Value(std::string(s)).ToDouble());
-        } catch (const MallowError&) {
-            BadCriteria();
-        }
-    }
-    if (criteria.op == Op::Like && criteria.value.GetType() != Value::Type::Text)
-        BadCriteria();
-    return criteria;
-}
-
-std::optional<double> AsNumber(const Value& v)
-{
-    try {
-        if (v.GetType() == Value::Type::Text) {
-            if (const auto date = dates::ParseDateTime(v.TextView()))
-                return *date;
-        }
-        return v.ToDouble();
-    } catch (const MallowError&) {
-        return std::nullopt;
-    }
-}
-
-bool Meets(const Value& field, const Criteria& criteria)
-{
-    using Op = Criteria::Op;
-    const Value& wanted = criteria.value;
-    if (wanted.IsNull())
-        return criteria.op == Op::Eq ? field.IsNull() : criteria.op == Op::Ne && !field.IsNull();
-    if (field.IsNull())
-        return false;
-    if (criteria.op == Op::Like)
-        return text::Like(field.ToText(), wanted.TextView(), 0, true);
-
-    int order = 0;
-    if (wanted.GetType() == Value::Type::Text && field.GetType() == Value::Type::Text) {
-        order = text::CompareNoCase(field.TextView(), wanted.TextView());
-    } else if (wanted.GetType() == Value::Type::Boolean) {
-        if (field.GetType() == Value::Type::Text)
-            return false;
-        const bool a = field.ToBool();
-        const bool b = wanted.ToBool();
-        order = a == b ? 0 : (a ? -1 : 1); // True is -1
-    } else {
-        const auto a = AsNumber(field);
-        const auto b = AsNumber(wanted);
-        if (!a || !b)
-            return false;
-        order = *a < *b ? -1 : (*a > *b ? 1 : 0);
-    }
-    switch (criteria.op) {
-    case Op::Eq:
-        return order == 0;
-    case Op::Ne:
-        return order != 0;
-    case Op::Lt:
-        return order < 0;
-    case Op::Gt:
-        return order > 0;
-    case Op::Le:
-        return order <= 0;
-    case Op::Ge:
-        return order >= 0;
-    case Op::Like:
-        break;
-    }
-    return false;
-}
 
 } // namespace
 
@@ -537,6 +57,7 @@ struct Recordset::Impl
 
     std::shared_ptr<Session> session;
     std::shared_ptr<RowStore> store;
+    std::shared_ptr<Client> client;
     std::string source;
     int options = adCmdText;
     std::vector<Value> parameters;
@@ -548,8 +69,8 @@ struct Recordset::Impl
 
     Mode mode = Mode::None;
     std::vector<Value> buffer;
-    std::vector<Value> original;
-    std::vector<unsigned char> changed;
+    /// For each column of the pending row, when it was assigned (0: not assigned).
+    std::vector<std::uint64_t> changed;
 
     bool Open() const { return store && session && session->db; }
 
@@ -613,7 +134,6 @@ struct Recordset::Impl
     {
         mode = Mode::None;
         buffer.clear();
-        original.clear();
         changed.clear();
     }
 
@@ -675,7 +195,7 @@ struct Recordset::Impl
         Session& s = *session;
         const bool ownTransaction = sqlite3_get_autocommit(s.db) != 0;
         if (ownTransaction)
-            Exec(s, "BEGIN IMMEDIATE");
+            ExecInternal(s, "BEGIN IMMEDIATE");
         try {
             const Value name(store->table->name);
             sqlite3_int64 next = 0;
@@ -706,7 +226,7 @@ struct Recordset::Impl
                 }
             }
             if (ownTransaction)
-                Exec(s, "COMMIT");
+                ExecInternal(s, "COMMIT");
             return next;
         } catch (...) {
             if (ownTransaction)
@@ -721,20 +241,22 @@ struct Recordset::Impl
         const sqlite3_int64 rowid = store->rowids[row];
         std::string sets;
         std::string checks;
-        std::vector<Value> values;
-        std::vector<Value> originals;
+        std::vector<std::size_t> written;
+        std::vector<Value> expected;
         for (std::size_t i = 0; i < store->Width(); ++i) {
-            if (!changed[i])
+            // An assignment older than a save of the same column through this client is stale:
+            // that save is the later word, so the assignment is dropped, not replayed.
+            if (!changed[i] || store->WrittenAt(row, i) > changed[i])
                 continue;
             const std::string name = "\"" + TableColumnOf(i).name + "\"";
             sets += (sets.empty() ? "" : ", ") + name + " = ?";
-            // Optimistic locking: the row must still hold what this row set read. Any nonzero
-            // number in a Boolean column reads as True.
+            // Optimistic locking: the row must still hold what this client last read or wrote
+            // there. Any nonzero number in a Boolean column reads as True.
+            expected.push_back(store->Get(row, i));
             const bool boolean = store->columns[i].type.kind == ColumnKind::Boolean &&
-                                 original[i].GetType() == Value::Type::Boolean;
+                                 expected.back().GetType() == Value::Type::Boolean;
             checks += " AND " + (boolean ? "(" + name + " <> 0)" : name) + " IS ?";
-            values.push_back(buffer[i]);
-            originals.push_back(original[i]);
+            written.push_back(i);
         }
         if (sets.empty()) {
             Clear();
@@ -744,10 +266,10 @@ struct Recordset::Impl
             PrepareInternal(*session, "UPDATE \"" + store->table->name + "\" SET " + sets +
                                           " WHERE rowid = ?" + checks);
         int index = 1;
-        for (const Value& v : values)
-            BindValue(statement.Get(), index++, v);
+        for (const std::size_t i : written)
+            BindValue(statement.Get(), index++, buffer[i]);
         sqlite3_bind_int64(statement.Get(), index++, rowid);
-        for (const Value& v : originals)
+        for (const Value& v : expected)
             BindValue(statement.Get(), index++, v);
         session->functionError.reset();
         while (StepRow(*session, statement)) {
@@ -762,14 +284,17 @@ struct Recordset::Impl
             RaiseJet(jet::UpdateConflict);
         }
         sqlite3_int64 newRowid = rowid;
-        for (std::size_t i = 0; i < store->Width(); ++i) {
-            if (changed[i] && store->columns[i].tableColumn == store->table->rowidColumn &&
-                !buffer[i].IsNull())
+        for (const std::size_t i : written) {
+            if (store->columns[i].tableColumn == store->table->rowidColumn && !buffer[i].IsNull())
                 newRowid = buffer[i].ToLong();
         }
         store->rowids[row] = newRowid;
         const auto stored = ReadBack(newRowid);
         store->Set(row, stored ? *stored : buffer);
+        const std::uint64_t now = ++client->clock;
+        for (const std::size_t i : written)
+            store->MarkWritten(row, i, now);
+        client->Share(*store, rowid, newRowid, row, written, now);
         Clear();
     }
 
@@ -830,7 +355,9 @@ void Recordset::Open(const std::string& source, Connection& connection, int opti
     if (!session || !session->db)
         RaiseJet(jet::ConnectionUnusable);
     auto fresh = std::make_unique<Impl>();
-    fresh->store = Load(*session, source, options, parameters);
+    fresh->store = LoadRows(*session, source, options, parameters);
+    fresh->client = std::make_shared<Client>();
+    fresh->client->Join(fresh->store);
     fresh->session = std::move(session);
     fresh->source = source;
     fresh->options = options;
@@ -971,12 +498,11 @@ void Recordset::SetField(std::string_view name, const Value& value)
         if (!impl->OnLiveRow())
             RaiseJet(jet::NoCurrentRecord);
         impl->buffer = impl->store->Row(static_cast<std::size_t>(impl->position));
-        impl->original = impl->buffer;
         impl->changed.assign(impl->store->Width(), 0);
         impl->mode = Impl::Mode::Edit;
     }
     impl->buffer[column] = std::move(converted);
-    impl->changed[column] = 1;
+    impl->changed[column] = ++impl->client->clock;
 }
 
 std::vector<std::string> Recordset::FieldNames() const
@@ -1005,7 +531,6 @@ void Recordset::AddNew()
             values.push_back(defaults[i]);
     }
     impl->buffer = std::move(values);
-    impl->original.clear();
     impl->changed.assign(impl->store->Width(), 0);
     impl->mode = Impl::Mode::Add;
 }
@@ -1059,7 +584,8 @@ void Recordset::Requery()
         RaiseJet(jet::ObjectClosed);
     impl->Flush();
     // Clones keep the rows they share; this row set reads afresh.
-    impl->store = Load(*impl->session, impl->source, impl->options, impl->parameters);
+    impl->store = LoadRows(*impl->session, impl->source, impl->options, impl->parameters);
+    impl->client->Join(impl->store);
     impl->readOnly = !impl->store->table || lockType == LockType::ReadOnly;
     impl->PlaceOnFirst();
 }
@@ -1074,6 +600,7 @@ Recordset Recordset::Clone(LockType lock) const
     clone.impl = std::make_unique<Impl>();
     clone.impl->session = impl->session;
     clone.impl->store = impl->store;
+    clone.impl->client = impl->client;
     clone.impl->source = impl->source;
     clone.impl->options = impl->options;
     clone.impl->parameters = impl->parameters;

@@ -64,7 +64,9 @@ public:
     void AddNew();
     /// Writes the pending row through its table; raises the engine's error and keeps the row
     /// pending on failure, with nothing written. 3197 when another client changed the same
-    /// fields since they were read, 3167 when it deleted the row.
+    /// fields since they were read, 3167 when it deleted the row. A row set and its clones are
+    /// one client: what one of them saved is no conflict for the others, and an assignment
+    /// made before a clone saved the same field is dropped, not written over that save.
     void Update();
     /// Drops the pending row or edit; an auto-number it was given stays unused.
     void CancelUpdate();
@@ -74,7 +76,8 @@ public:
     void Delete();
     /// Reopens on the same source, positioning on the first row.
     void Requery();
-    /// An independent cursor over the same rows; what either writes, the other sees.
+    /// An independent cursor over the same rows, and the same client of the database as this
+    /// row set; what either writes, the other sees.
     Recordset Clone(LockType lock = LockType::Unspecified) const;
     /// Moves forward from the current row (included) to the first row meeting `criteria`, one
     /// comparison "[Field] op value" (op = <> < > <= >= Like; value a number, 'text' or #date#).

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "StoredCheckBox.h"
 #include "config/ConfigDatabase.h"
 #include "maintenance/Compact.h"
 #include "platform/VersionProbe.h"
@@ -14,7 +15,6 @@
 #include <string>
 
 class QAction;
-class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -52,7 +52,7 @@ public:
     explicit frmMain(ShellServices services, QWidget* parent = nullptr);
     ~frmMain() override;
 
-    /// Loads the window (start-up) and shows it unless start-up asked to stay in the tray.
+    /// Loads the window (start-up) and shows it, minimized when "Minimize on Startup" is set.
     void Start();
     void Form_Load();
     void Form_Unload();
@@ -87,9 +87,6 @@ public:
     void cboApps_Change();
     void cboApps_LostFocus();
 
-    /// True when start-up left the window hidden (minimize on start-up).
-    bool StartsHidden() const { return startHidden; }
-
     // Program-wide state of a maintenance pass and of the single-database commands.
     bool ContinueRun = false;
     std::string LastResultText;
@@ -112,6 +109,8 @@ private:
     void LoadSchedule();
     void ConnectHandlers();
     void RefillLists();
+    /// Makes the line of application `appId` the chosen one, showing its details.
+    void ChooseApplication(long appId);
     /// The App ID of the chosen line of lstApplications; raises 381 when no line is chosen.
     long ChosenAppId() const;
     void UpdateClock();
@@ -119,7 +118,7 @@ private:
     double Now() const;
 
     ShellServices services;
-    bool startHidden = false;
+    bool startMinimized = false;
     int cboAppsLastKey = 0;
     bool unloaded = false;
 
@@ -141,15 +140,15 @@ public:
     QLineEdit* txtUserName = nullptr;
     QLineEdit* txtUserPassword = nullptr;
     QPushButton* cmdBrowseSystemFile = nullptr;
-    QCheckBox* chkDisconnect = nullptr;
+    StoredCheckBox* chkDisconnect = nullptr;
 
     std::array<QLineEdit*, 7> weekdayBoxes{}; ///< Monday ... Sunday
-    QCheckBox* chkEnabled = nullptr;
+    StoredCheckBox* chkEnabled = nullptr;
     QLineEdit* txtBack = nullptr;
     QPushButton* cmdBrowseBackUpLoc = nullptr;
-    QCheckBox* chkBack = nullptr;
+    StoredCheckBox* chkBack = nullptr;
     QLineEdit* txtBUDays = nullptr;
-    QCheckBox* chkSendDisconnectMsg = nullptr;
+    StoredCheckBox* chkSendDisconnectMsg = nullptr;
     QLineEdit* txtDelayBeforDisconnect = nullptr;
     QLineEdit* txtDisconnectMessage = nullptr;
     QPushButton* cmdSaveSchedule = nullptr;

@@ -14,8 +14,9 @@ std::string FolderOfPath(std::string_view path);
 /// New paths built from it read the same way.
 char SeparatorOf(std::string_view path);
 
-/// The short form of a database path shown while it is worked on: its first 15 characters,
-/// "...", the path's separator and the file name ("\\srv\share\fol...\app.mdb").
+/// The short form of a database path shown in the status bar: the first 15 characters of its
+/// folder, "...", the path's separator and the file name ("\\srv\share\fol...\app.mdb"); the
+/// whole path when its folder has no more than 15 characters ("/data/a.mdb").
 std::string CurrentApplicationText(std::string_view path);
 
 /// The path with every "\" turned into "/", the form the operating system opens. Both

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 using namespace mallow;
 
@@ -14,7 +15,10 @@ TEST(ConfigDatabase, PathAndConnectionString)
     EXPECT_EQ(ConfigDatabase::DatabasePath("C:\\Mallow"), "C:\\Mallow\\Compact20.mdb");
     EXPECT_EQ(ConfigDatabase::ConnectionStringFor("/x/Compact20.mdb"),
               "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;"
-              "Data Source=/x/Compact20.mdb");
+              "Data Source=\"/x/Compact20.mdb\"");
+    EXPECT_EQ(ConfigDatabase::ConnectionStringFor("/a;b/say \"hi\".mdb"),
+              "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;"
+              "Data Source=\"/a;b/say \"\"hi\"\".mdb\"");
 }
 
 TEST(ConfigDatabase, OpensTheFourRowSetsAndClosesThem)
@@ -32,7 +36,7 @@ TEST(ConfigDatabase, OpensTheFourRowSetsAndClosesThem)
     EXPECT_EQ(db.LogBackupRecordset->RecordCount(), 0);
     db.Close();
     EXPECT_FALSE(db.IsOpen());
-    EXPECT_FALSE(db.LogRecordset);
+    EXPECT_FALSE(db.LogRecordset->IsOpen());
     EXPECT_FALSE(std::filesystem::exists(config.folder.File("Compact20.ldb")));
 }
 
@@ -50,6 +54,46 @@ TEST(ConfigDatabase, ReplacedLogRowSetsKeepEveryRow)
         db.LogRecordset->Update();
     }
     EXPECT_EQ(config.Scalar("SELECT COUNT(*) FROM Log"), "2");
+}
+
+// Every use of a row set that is not open is the engine's error for a closed object, never a
+// crash: before opening, after a failed open and after closing.
+TEST(ConfigDatabase, RowSetsThatAreNotOpenRefuseEveryUse)
+{
+    const auto refusals = [](ConfigDatabase& db) {
+        int refused = 0;
+        const auto count = [&](const std::function<void()>& use) {
+            try {
+                use();
+            } catch (const MallowError& e) {
+                refused += e.Number() == 3704 &&
+                           e.Description() == "Operation is not allowed when the object is closed.";
+            }
+        };
+        for (auto* rs : {db.AppsRecordset.get(), db.ScheduleRecordset.get(), db.LogRecordset.get(),
+                         db.LogBackupRecordset.get()}) {
+            count([&] { rs->MoveFirst(); });
+            count([&] { rs->AddNew(); });
+            count([&] { rs->Clone(); });
+            count([&] { rs->RecordCount(); });
+        }
+        count([&] { db.ConfigConnection->Execute("DELETE FROM Log"); });
+        return refused;
+    };
+    ConfigDatabase db;
+    EXPECT_EQ(refusals(db), 17);
+    test::TempFolder empty;
+    EXPECT_THROW(db.Open(empty.Path()), MallowError);
+    EXPECT_EQ(refusals(db), 17);
+
+    test::ConfigFixture config;
+    db.Open(config.ProgramFolder());
+    EXPECT_EQ(refusals(db), 0);
+    EXPECT_EQ(config.Scalar("SELECT COUNT(*) FROM Log"), "0");
+    EXPECT_EQ(config.Scalar("SELECT COUNT(*) FROM Apps"), "0");
+    db.Close();
+    EXPECT_EQ(refusals(db), 17);
+    db.Close();
 }
 
 TEST(ConfigDatabase, MissingFileIsTheEnginesError)

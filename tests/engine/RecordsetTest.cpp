@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <sys/wait.h>
+
 namespace mallow::engine {
 namespace {
 
@@ -257,6 +260,110 @@ TEST_F(Apps, ConcurrentChangeOfTheSameFieldIsAConflict)
     apps.SetField("Password", Value("mine"));
     EXPECT_EQ(ErrorNumberOf([&] { apps.Update(); }), jet::RecordDeleted);
     EXPECT_EQ(apps.RecordCount(), 2);
+}
+
+// A row set and its clones are one client: what one of them saved is no conflict for the others.
+TEST_F(Apps, ASaveThroughACloneIsNoConflictForItsRowSet)
+{
+    Recordset schedule;
+    schedule.Open("Schedule", connection, adCmdTable);
+    // A change left pending on the shared row set, then the whole row saved through a clone.
+    schedule.MoveFirst();
+    schedule.SetField("Backup", Value("/browsed"));
+    {
+        Recordset clone = schedule.Clone();
+        clone.MoveFirst();
+        clone.SetField("Backup", Value("/browsed"));
+        clone.SetField("Monday", Value("2:00 AM"));
+        clone.Update();
+    }
+    // Moving the row set does not replay its stale change, nor call it a conflict.
+    EXPECT_EQ(ErrorNumberOf([&] { schedule.MoveFirst(); }), 0);
+    EXPECT_FALSE(schedule.EditPending());
+    EXPECT_EQ(schedule.Field("Backup").ToText(), "/browsed");
+    EXPECT_EQ(schedule.Field("Monday").ToText(), "2:00 AM");
+    EXPECT_EQ(ErrorNumberOf([&] { schedule.MoveFirst(); }), 0);
+
+    // A stale change differing from what the clone saved is dropped: the later save stands.
+    schedule.SetField("Backup", Value("/browsed again"));
+    Recordset clone = schedule.Clone();
+    clone.MoveFirst();
+    clone.SetField("Backup", Value("/typed"));
+    clone.Update();
+    schedule.Update();
+    EXPECT_EQ(Column("SELECT Backup FROM Schedule"), "/typed");
+    EXPECT_EQ(schedule.Field("Backup").ToText(), "/typed");
+
+    // A change made after the clone's save is written, and so is one to another column.
+    schedule.SetField("Backup", Value("/after"));
+    clone.SetField("Tuesday", Value("3:00 AM"));
+    clone.Update();
+    schedule.Update();
+    EXPECT_EQ(Column("SELECT Backup || '|' || Tuesday FROM Schedule"), "/after|3:00 AM");
+    EXPECT_EQ(clone.Field("Backup").ToText(), "/after");
+}
+
+TEST_F(Apps, ClonesStayOneClientAcrossRequery)
+{
+    Recordset clone = apps.Clone();
+    apps.Requery();
+    clone.MoveFirst();
+    clone.SetField("Password", Value("by clone"));
+    clone.Update();
+    apps.MoveFirst();
+    EXPECT_EQ(apps.Field("Password").ToText(), "by clone");
+    apps.SetField("Password", Value("by row set"));
+    EXPECT_EQ(ErrorNumberOf([&] { apps.Update(); }), 0);
+    EXPECT_EQ(Column("SELECT Password FROM Apps WHERE App = 'C:\\a.mdb'"), "by row set");
+}
+
+TEST_F(Apps, ChangesByAnotherConnectionStayConflictsAfterACloneSaved)
+{
+    Recordset schedule;
+    schedule.Open("Schedule", connection, adCmdTable);
+    Recordset clone = schedule.Clone();
+    clone.SetField("Backup", Value("/ours"));
+    clone.Update();
+
+    Connection other;
+    other.OpenFile(config.DatabasePath());
+    Recordset theirs;
+    theirs.Open("Schedule", other, adCmdTable);
+    theirs.SetField("Backup", Value("/theirs"));
+    theirs.Update();
+
+    schedule.SetField("Backup", Value("/mine"));
+    EXPECT_EQ(ErrorNumberOf([&] { schedule.Update(); }), jet::UpdateConflict);
+    EXPECT_TRUE(schedule.EditPending());
+    EXPECT_EQ(Column("SELECT Backup FROM Schedule"), "/theirs");
+    schedule.CancelUpdate();
+    // Once we have read their change, our save stands, and their stale view is the conflict.
+    schedule.Requery();
+    Recordset fresh = schedule.Clone();
+    fresh.SetField("Backup", Value("/ours again"));
+    fresh.Update();
+    theirs.SetField("Backup", Value("/theirs again"));
+    EXPECT_EQ(ErrorNumberOf([&] { theirs.Update(); }), jet::UpdateConflict);
+    EXPECT_EQ(Column("SELECT Backup FROM Schedule"), "/ours again");
+}
+
+TEST_F(Apps, ChangesByAnotherProcessStayConflicts)
+{
+    Recordset schedule;
+    schedule.Open("Schedule", connection, adCmdTable);
+    Recordset clone = schedule.Clone();
+    clone.SetField("Backup", Value("/ours"));
+    clone.Update();
+    schedule.SetField("Backup", Value("/mine"));
+    // A fresh program, not a fork: a forked child would share SQLite's record of the locks.
+    const std::string command = "sqlite3 -bail '" + config.DatabasePath() +
+                                "' \"UPDATE Schedule SET Backup = '/other process'\" 2>&1";
+    const int status = std::system(command.c_str());
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 127)
+        GTEST_SKIP() << "no sqlite3 program to play the other process";
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(ErrorNumberOf([&] { schedule.Update(); }), jet::UpdateConflict);
+    EXPECT_EQ(Column("SELECT Backup FROM Schedule"), "/other process");
 }
 
 TEST_F(Apps, LargeAndManyValuesReadBackExactly)

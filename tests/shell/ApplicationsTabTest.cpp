@@ -103,9 +103,41 @@ private slots:
         QCOMPARE(s.form->lstMUAvailDBs->count(), 3);
         QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Apps"), std::string("3"));
         // The details shown are those of the last file added: b.mdb.
-        QCOMPARE(s.form->StatusPanel(2), std::string("/data/b.mdb.../b.mdb"));
+        QCOMPARE(s.form->StatusPanel(2), std::string("/data/b.mdb"));
         QCOMPARE(s.prompter.Last(), std::string("If needed, add security info and click the "
                                                 "'Save Database Information' button."));
+    }
+
+    void AfterAddTheAdviceCanBeFollowed()
+    {
+        test::ConfigFixture config;
+        config.AddApp("/d/z.mdb", "zpw", "", "zed");
+        Started s(config.ProgramFolder());
+        // The dialog opens at the root, like the other file dialogs of the tab.
+        s.dialogs.openAnswers = {std::string("/data\0c.mdb\0a.mdb", 17)};
+        test::Click(s.form->cmdAdd);
+        QCOMPARE(s.dialogs.requests.back().initialFolder, std::string("C:\\"));
+        QCOMPARE(s.prompter.Last(), std::string("If needed, add security info and click the "
+                                                "'Save Database Information' button."));
+        // The line of the last database added is the chosen one, its details shown.
+        QVERIFY(s.form->lstApplications->currentItem());
+        QCOMPARE(s.form->lstApplications->currentItem()->text(), QStringLiteral("/data/a.mdb"));
+        QCOMPARE(s.form->txtUserName->text(), QString());
+        QCOMPARE(s.form->StatusPanel(2), std::string("/data/a.mdb"));
+
+        // Doing what the message says saves the details of that database.
+        s.form->txtUserName->setFocus();
+        QTest::keyClicks(s.form->txtUserName, "ann");
+        QTest::keyClicks(s.form->txtPassword, "pw;1");
+        test::Click(s.form->cmdSaveDatabaseInfo);
+        QCOMPARE(s.prompter.Last(), std::string("The database information has been saved."));
+        QCOMPARE(config.Scalar("SELECT UserName || '|' || Password FROM Apps WHERE "
+                               "App='/data/a.mdb'"),
+                 std::string("ann|pw;1"));
+        QCOMPARE(config.Scalar("SELECT UserName FROM Apps WHERE App='/d/z.mdb'"),
+                 std::string("zed"));
+        QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Apps WHERE UserName IS NOT NULL"),
+                 std::string("2"));
     }
 
     void CancelledDialogAddsNothing()
@@ -185,7 +217,7 @@ private slots:
         QCOMPARE(s.form->txtPassword->text(), QStringLiteral("dbpw"));
         QCOMPARE(s.form->txtMDW->text(), QStringLiteral("/sys/a.mdw"));
         QVERIFY(s.form->chkDisconnect->isChecked());
-        QCOMPARE(s.form->StatusPanel(2), std::string("/d/a.mdb.../a.mdb"));
+        QCOMPARE(s.form->StatusPanel(2), std::string("/d/a.mdb"));
 
         s.form->lstApplications->setCurrentRow(1);
         QCOMPARE(s.form->txtUserName->text(), QString());
@@ -275,6 +307,136 @@ private slots:
             QCOMPARE(Lines(s.form->lstApplications), QStringList({"/d/a.mdb"}));
         }
         QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Apps"), std::string("1"));
+    }
+
+    void AFailedImportLeavesNothingPending()
+    {
+        test::ConfigFixture config;
+        config.AddApp("/d/a.mdb");
+        test::TempFolder elsewhere;
+        // An older file whose Apps table lacks a column.
+        const std::string old = OldConfiguration(elsewhere, {"/old/x.mdb"});
+        {
+            sqlite3* db = nullptr;
+            sqlite3_open(old.c_str(), &db);
+            sqlite3_exec(db, "ALTER TABLE Apps DROP COLUMN UserPassword", nullptr, nullptr,
+                         nullptr);
+            sqlite3_close(db);
+        }
+        Started s(config.ProgramFolder());
+        s.dialogs.openAnswers = {old};
+        test::ChooseMenu(s.form.get(), "mnuOptions", s.form->mnuImport);
+        QCOMPARE(s.prompter.Last(),
+                 test::HandlerError("mnuImport_Click",
+                                    "Item cannot be found in the collection corresponding to the "
+                                    "requested name or ordinal."));
+        QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Apps"), std::string("1"));
+        QVERIFY(!fs::exists(elsewhere.File("Compact.ldb")));
+
+        // The next Add writes its own row and nothing of the failed one.
+        s.dialogs.openAnswers = {std::string("/d/new.mdb")};
+        test::Click(s.form->cmdAdd);
+        QCOMPARE(s.prompter.Last(), std::string("If needed, add security info and click the "
+                                                "'Save Database Information' button."));
+        QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Apps"), std::string("2"));
+        QCOMPARE(config.Scalar("SELECT quote(Password) || quote(UserName) || quote(MDW) FROM "
+                               "Apps WHERE App='/d/new.mdb'"),
+                 std::string("NULLNULLNULL"));
+        QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Apps WHERE UserName = 'user'"),
+                 std::string("0"));
+        QCOMPARE(Lines(s.form->lstApplications), QStringList({"/d/a.mdb", "/d/new.mdb"}));
+    }
+
+    void RecordsThatFailToAddAreDroppedAndTheOnesBeforeStay()
+    {
+        test::ConfigFixture config;
+        // Another program guards the table: no path holding "bad" may be written.
+        config.Sql("CREATE TRIGGER NoBad BEFORE INSERT ON Apps WHEN NEW.App LIKE '%bad%' "
+                   "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+        test::TempFolder elsewhere;
+        const std::string old =
+            OldConfiguration(elsewhere, {"/old/1.mdb", "/old/2bad.mdb", "/old/3.mdb"});
+        Started s(config.ProgramFolder());
+
+        s.dialogs.openAnswers = {old};
+        test::ChooseMenu(s.form.get(), "mnuOptions", s.form->mnuImport);
+        QVERIFY2(StartsWith(s.prompter.Last(), HandlerPrefix("mnuImport_Click")),
+                 s.prompter.Last().c_str());
+        QCOMPARE(config.Scalar("SELECT group_concat(App, ' ') FROM Apps"),
+                 std::string("/old/1.mdb"));
+
+        s.dialogs.openAnswers = {std::string("/d\0ok.mdb\0bad.mdb", 17)};
+        test::Click(s.form->cmdAdd);
+        QVERIFY2(StartsWith(s.prompter.Last(), HandlerPrefix("cmdAdd_Click")),
+                 s.prompter.Last().c_str());
+        s.dialogs.openAnswers = {std::string("/d/next.mdb")};
+        test::Click(s.form->cmdAdd);
+        QCOMPARE(s.prompter.Last(), std::string("If needed, add security info and click the "
+                                                "'Save Database Information' button."));
+        QCOMPARE(config.Scalar("SELECT group_concat(App, ' ') FROM (SELECT App FROM Apps "
+                               "ORDER BY App)"),
+                 std::string("/d/next.mdb /d/ok.mdb /old/1.mdb"));
+        QCOMPARE(Lines(s.form->lstApplications),
+                 QStringList({"/d/next.mdb", "/d/ok.mdb", "/old/1.mdb"}));
+    }
+
+    void ImportsFromAPathHoldingSemicolonsAndQuotes()
+    {
+        test::ConfigFixture config;
+        test::TempFolder elsewhere;
+        const std::string folder = elsewhere.File("semi;colon 'q' \"d\"");
+        fs::create_directories(folder);
+        const std::string old = folder + "/Compact.mdb";
+        fs::copy_file(OldConfiguration(elsewhere, {"/old/x.mdb"}), old);
+        Started s(config.ProgramFolder());
+        s.dialogs.openAnswers = {old};
+        test::ChooseMenu(s.form.get(), "mnuOptions", s.form->mnuImport);
+        QCOMPARE(s.prompter.Last(), std::string("Applications have been successfully imported."));
+        QCOMPARE(Lines(s.form->lstApplications), QStringList({"/old/x.mdb"}));
+    }
+
+    void ClicksOnlyToggleCheckBoxesEvenAfterAGreyOne()
+    {
+        test::ConfigFixture config;
+        config.AddApp("/d/a.mdb", "", "", "", "", 2);
+        config.AddApp("/d/b.mdb", "", "", "", "", 0);
+        config.Sql("UPDATE Schedule SET Enabled=2");
+        Started s(config.ProgramFolder());
+        auto* box = s.form->chkDisconnect;
+        // A stored 2 shows grey.
+        QCOMPARE(box->checkState(), Qt::PartiallyChecked);
+
+        // Another database, unchecked: one click checks it, the next unchecks it, and so on.
+        test::ClickLine(s.form->lstApplications, 1);
+        QCOMPARE(box->checkState(), Qt::Unchecked);
+        for (const Qt::CheckState expected : {Qt::Checked, Qt::Unchecked, Qt::Checked}) {
+            test::Click(box);
+            QCOMPARE(box->checkState(), expected);
+        }
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Space);
+        QCOMPARE(box->checkState(), Qt::Unchecked);
+        test::Click(box);
+        test::Click(s.form->cmdSaveDatabaseInfo);
+        QCOMPARE(config.Scalar("SELECT LogUsersOff FROM Apps WHERE App='/d/b.mdb'"),
+                 std::string("1"));
+
+        // The grey one is checked by a click, and never grey again.
+        test::ClickLine(s.form->lstApplications, 0);
+        QCOMPARE(box->checkState(), Qt::PartiallyChecked);
+        for (const Qt::CheckState expected : {Qt::Checked, Qt::Unchecked, Qt::Checked}) {
+            test::Click(box);
+            QCOMPARE(box->checkState(), expected);
+        }
+
+        test::ClickTab(s.form->SSTab1, 1);
+        QCOMPARE(s.form->chkEnabled->checkState(), Qt::PartiallyChecked);
+        for (const Qt::CheckState expected : {Qt::Checked, Qt::Unchecked}) {
+            test::Click(s.form->chkEnabled);
+            QCOMPARE(s.form->chkEnabled->checkState(), expected);
+        }
+        test::Click(s.form->cmdSaveSchedule);
+        QCOMPARE(config.Scalar("SELECT Enabled FROM Schedule"), std::string("0"));
     }
 
     void BrowseButtonsFillTheirBoxes()

@@ -66,6 +66,49 @@ private slots:
         QVERIFY(s.form->cursor().shape() != Qt::WaitCursor);
     }
 
+    void BackUpsWorkAfterBrowsingAndSavingTheSchedule()
+    {
+        test::ConfigFixture config;
+        test::TempFolder data;
+        test::TempFolder backups;
+        const std::string path = data.File("sales.mdb");
+        test::MakeManagedDatabase(path, 20, false);
+        config.AddApp(path);
+        test::StartedForm s(config.ProgramFolder());
+
+        test::ClickTab(s.form->SSTab1, 1);
+        s.dialogs.folderAnswers = {backups.Path()};
+        test::Click(s.form->cmdBrowseBackUpLoc);
+        test::Click(s.form->cmdSaveSchedule);
+        QCOMPARE(s.prompter.Last(), std::string("The schedule has been saved."));
+        QCOMPARE(config.Scalar("SELECT Backup FROM Schedule"), backups.Path());
+
+        test::ClickTab(s.form->SSTab1, 0);
+        for (int i = 0; i < 2; ++i) {
+            test::Click(s.form->cmdBackup);
+            QVERIFY2(s.prompter.Last().find("sales.mdb back up was successful.") !=
+                         std::string::npos,
+                     s.prompter.Last().c_str());
+        }
+        QCOMPARE(config.Scalar("SELECT COUNT(*) FROM LogBackup WHERE Successful=1"),
+                 std::string("2"));
+        QCOMPARE(config.Scalar("SELECT COUNT(*) FROM LogBackup WHERE Successful=0"),
+                 std::string("0"));
+
+        // Browsing again and saving a folder typed over it: the typed one is kept.
+        test::ClickTab(s.form->SSTab1, 1);
+        s.dialogs.folderAnswers = {"/browsed"};
+        test::Click(s.form->cmdBrowseBackUpLoc);
+        s.form->txtBack->selectAll();
+        QTest::keyClicks(s.form->txtBack, QString::fromStdString(backups.Path()));
+        test::Click(s.form->cmdSaveSchedule);
+        test::ClickTab(s.form->SSTab1, 0);
+        test::Click(s.form->cmdBackup);
+        QVERIFY2(s.prompter.Last().find("back up was successful.") != std::string::npos,
+                 s.prompter.Last().c_str());
+        QCOMPARE(config.Scalar("SELECT Backup FROM Schedule"), backups.Path());
+    }
+
     void BackUpCopiesIntoTheFolderOfTheBox()
     {
         test::ConfigFixture config;

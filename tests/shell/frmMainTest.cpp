@@ -3,6 +3,7 @@
 #include "util/Paths.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -185,15 +186,147 @@ private slots:
         QVERIFY(s.form->isVisible());
     }
 
-    void MinimizeAtStartupNeverLosesTheWindow()
+    void MinimizeOnStartupStartsMinimizedOnTheTaskbar()
     {
-        // Without a tray to come back from, the window must stay reachable.
+        // No tray icon exists to bring a hidden window back: it starts minimized, never hidden.
         test::ConfigFixture config;
         config.Sql("UPDATE Schedule SET MinimizeAtStartup=1");
         Started s(config.ProgramFolder());
+        QVERIFY(s.prompter.shown.empty());
         QVERIFY(s.form->mnuMinimizeStartup->isChecked());
-        QVERIFY(!s.form->StartsHidden());
         QVERIFY(s.form->isVisible());
+        QVERIFY(s.form->isMinimized());
+        s.form->close();
+
+        config.Sql("UPDATE Schedule SET MinimizeAtStartup=2");
+        Started normal(config.ProgramFolder());
+        QVERIFY(!normal.form->mnuMinimizeStartup->isChecked());
+        QVERIFY(normal.form->isVisible());
+        QVERIFY(!normal.form->isMinimized());
+    }
+
+    void EveryHandlerReportsTheClosedDatabaseAfterAFailedStart()
+    {
+        test::TempFolder folder;
+        test::ConfigFixture old;
+        Started s(folder.Path());
+        QCOMPARE(s.prompter.shown.size(), size_t(1));
+        const std::string closed = "Operation is not allowed when the object is closed.";
+        QWidget* window = s.form.get();
+        // Each twice: the click after an error works as well.
+        for (int round = 0; round < 2; ++round) {
+            test::ClickTab(s.form->SSTab1, 0);
+            test::Click(s.form->cmdSaveDatabaseInfo);
+            QCOMPARE(s.prompter.Last(), test::HandlerError("cmdSaveDatabaseInfo_Click", closed));
+            s.dialogs.openAnswers = {std::string("/d/new.mdb")};
+            test::Click(s.form->cmdAdd);
+            QCOMPARE(s.prompter.Last(), test::HandlerError("cmdAdd_Click", closed));
+            s.dialogs.openAnswers = {old.DatabasePath()};
+            test::ChooseMenu(s.form.get(), "mnuOptions", s.form->mnuImport);
+            QCOMPARE(s.prompter.Last(), test::HandlerError("mnuImport_Click", closed));
+            // Nothing is chosen in the empty list.
+            for (QPushButton* button :
+                 {s.form->cmdRemove, s.form->cmdCompactCurrent, s.form->cmdBackup}) {
+                s.prompter.shown.clear();
+                test::Click(button);
+                QCOMPARE(s.prompter.Last(), std::string("Please select an application."));
+            }
+
+            test::ClickTab(s.form->SSTab1, 1);
+            s.dialogs.folderAnswers = {"/backups"};
+            test::Click(s.form->cmdBrowseBackUpLoc);
+            QCOMPARE(s.prompter.Last(), test::HandlerError("cmdBrowseBackUpLoc_Click", closed));
+            QCOMPARE(s.form->txtBack->text(), QStringLiteral("/backups"));
+            test::Click(s.form->cmdSaveSchedule);
+            QCOMPARE(s.prompter.Last(), test::HandlerError("cmdSaveSchedule_Click", closed));
+            QVERIFY(window->isVisible());
+        }
+        // What needs no database still works, and the window closes without a word.
+        test::ClickTab(s.form->SSTab1, 0);
+        s.prompter.shown.clear();
+        s.dialogs.openAnswers = {std::string("/sys/secured.mdw")};
+        test::Click(s.form->cmdBrowseSystemFile);
+        QCOMPARE(s.form->txtMDW->text(), QStringLiteral("/sys/secured.mdw"));
+        test::ChooseMenu(s.form.get(), "mnuFile", s.form->mnuExit);
+        QVERIFY(!window->isVisible());
+        QVERIFY(s.prompter.shown.empty());
+        QVERIFY(fs::is_empty(folder.Path()));
+    }
+
+    void HandlersAfterAPartlyOpenedDatabase()
+    {
+        // Apps opens, Schedule does not: the row sets after it stay closed too.
+        test::ConfigFixture config;
+        config.Sql("DROP TABLE Schedule");
+        test::TempFolder data;
+        const std::string path = data.File("a.mdb");
+        test::WriteFile(path, "");
+        Started s(config.ProgramFolder());
+        QCOMPARE(s.prompter.shown.size(), size_t(1));
+        const std::string closed = "Operation is not allowed when the object is closed.";
+
+        s.dialogs.openAnswers = {path};
+        test::Click(s.form->cmdAdd);
+        QCOMPARE(s.prompter.Last(), std::string("If needed, add security info and click the "
+                                                "'Save Database Information' button."));
+        QCOMPARE(s.form->lstApplications->currentItem()->text().toStdString(), path);
+        s.form->txtBack->setText(QString::fromStdString(data.Path()));
+        test::Click(s.form->cmdBackup);
+        QCOMPARE(s.prompter.Last(), test::HandlerError("cmdBackup_Click", closed));
+        test::Click(s.form->cmdCompactCurrent);
+        // The connection is open: compaction opens a row set of its own on Log and logs there.
+        QVERIFY2(s.prompter.Last().find("compact was unsuccessful.\r\n3343 : ") != std::string::npos,
+                 s.prompter.Last().c_str());
+        test::ClickTab(s.form->SSTab1, 1);
+        test::Click(s.form->cmdSaveSchedule);
+        QCOMPARE(s.prompter.Last(), test::HandlerError("cmdSaveSchedule_Click", closed));
+        QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Log WHERE Successful = 0"), std::string("1"));
+        QCOMPARE(config.Scalar("SELECT COUNT(*) FROM LogBackup"), std::string("0"));
+        QVERIFY(s.form->cursor().shape() != Qt::WaitCursor);
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void ProgramFoldersMayHoldAnyCharacter()
+    {
+        test::TempFolder base;
+        for (const std::string name : {"opt;semi", "it's \"quoted\"; x=y", " blank "}) {
+            const std::string folder = base.File(name);
+            fs::create_directories(folder);
+            fs::copy_file(test::BuiltConfigDatabase(), folder + "/Compact20.mdb");
+            Started s(folder);
+            QVERIFY2(s.prompter.shown.empty(), s.prompter.Last().c_str());
+            QCOMPARE(s.form->windowTitle(), QStringLiteral("Mallow V 2.1"));
+            test::ClickTab(s.form->SSTab1, 1);
+            test::Click(s.form->cmdSaveSchedule);
+            QCOMPARE(s.prompter.Last(), std::string("The schedule has been saved."));
+            s.form->close();
+            QVERIFY(!fs::exists(folder + "/Compact20.ldb"));
+        }
+    }
+
+    void LongProgramFoldersStart()
+    {
+        test::TempFolder base;
+        // Beyond SQLite's 512 bytes, and close to the system's limit of 4096.
+        for (const size_t length : {size_t(700), size_t(4050)}) {
+            std::string folder = base.Path() + "/" + std::to_string(length);
+            while (folder.size() + 201 <= length)
+                folder += "/" + std::string(200, 'f');
+            if (folder.size() + 1 < length)
+                folder += "/" + std::string(length - folder.size() - 1, 'g');
+            fs::create_directories(folder);
+            fs::copy_file(test::BuiltConfigDatabase(), folder + "/Compact20.mdb");
+            Started s(folder);
+            QVERIFY2(s.prompter.shown.empty(), s.prompter.Last().c_str());
+            test::ClickTab(s.form->SSTab1, 1);
+            s.form->txtBack->setText(QStringLiteral("/long/backups"));
+            test::Click(s.form->cmdSaveSchedule);
+            QCOMPARE(s.prompter.Last(), std::string("The schedule has been saved."));
+            s.form->close();
+            QVERIFY(!fs::exists(folder + "/Compact20.ldb"));
+            Started again(folder);
+            QCOMPARE(again.form->txtBack->text(), QStringLiteral("/long/backups"));
+        }
     }
 
     void MissingDatabaseIsReportedAndWindowStillShows()
@@ -285,7 +418,7 @@ private slots:
         s.form->mnuExit->trigger();
         QVERIFY(!s.form->isVisible());
         QVERIFY(!s.form->Config.IsOpen());
-        QVERIFY(!s.form->Config.AppsRecordset);
+        QVERIFY(!s.form->Config.AppsRecordset->IsOpen());
         QVERIFY(!fs::exists(config.folder.File("Compact20.ldb")));
         QVERIFY(s.prompter.shown.empty());
     }
@@ -330,6 +463,14 @@ private slots:
         // Fifteen characters, not fifteen bytes.
         QCOMPARE(CurrentApplicationText("/ééééééééééééééé/x.mdb"),
                  std::string("/éééééééééééééé.../x.mdb"));
+        // A folder of fifteen characters or fewer shows whole, with nothing marked as left out.
+        QCOMPARE(CurrentApplicationText("/data/a.mdb"), std::string("/data/a.mdb"));
+        QCOMPARE(CurrentApplicationText("C:\\a.mdb"), std::string("C:\\a.mdb"));
+        QCOMPARE(CurrentApplicationText("/fifteen-chars/a.mdb"),
+                 std::string("/fifteen-chars/a.mdb"));
+        QCOMPARE(CurrentApplicationText("/sixteen-chars-/a.mdb"),
+                 std::string("/sixteen-chars-.../a.mdb"));
+        QCOMPARE(CurrentApplicationText("a.mdb"), std::string("a.mdb"));
     }
 };
 
