@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libsqlite3-dev sqlite3
     libgtest-dev libgmock-dev libbenchmark-dev
-    fonts-dejavu-core xvfb xauth
+    fonts-dejavu-core fonts-dejavu-extra xvfb xauth
     samba smbclient samba-dev libsmbclient-dev
     python3 e2fsprogs xfsprogs
 )
