@@ -1,6 +1,5 @@
 #include "tCalLogic.h"
 
-#include "CalendarDates.h"
 #include "CalendarTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -289,17 +288,6 @@ TEST(tCalLogic, ThePropertyBagHoldsOnlyValueAndLoadingDoesNotMoveTheDisplay)
     loaded.logic.SetValue(Date(2001, 1, 1));
     EXPECT_FALSE(loaded.logic.ReadProperties(broken));
     EXPECT_EQ(loaded.logic.Value(), Date(2001, 1, 1));
-}
-
-TEST(CalendarDates, FirstOfMonthAndMonthStepsKeepTheTimeOfDay)
-{
-    EXPECT_EQ(dates::FirstOfMonth(Date(2010, 2, 17, 18, 0)), Date(2010, 2, 1, 18, 0));
-    EXPECT_EQ(dates::AddMonths(Date(2010, 1, 31, 6, 0), 1), Date(2010, 2, 28, 6, 0));
-    EXPECT_EQ(dates::AddMonths(Date(2010, 1, 1), -13), Date(2008, 12, 1));
-    EXPECT_EQ(dates::WeekdayMondayFirst(dates::DayNumber(Date(2010, 2, 1))), 1);
-    EXPECT_EQ(dates::WeekdayMondayFirst(dates::DayNumber(Date(2010, 8, 1))), 7);
-    EXPECT_EQ(dates::WeekdayMondayFirst(dates::DayNumber(Date(1899, 12, 29))), 5);
-    EXPECT_EQ(dates::MonthAndYear(-1.25), "December 1899");
 }
 
 } // namespace
