@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev libqt6printsupport6
     libsqlite3-dev sqlite3
     libgtest-dev libgmock-dev libbenchmark-dev
-    fonts-dejavu-core xvfb xauth trayer xdotool
+    fonts-dejavu-core fonts-dejavu-extra xvfb xauth trayer xdotool
     samba smbclient samba-dev libsmbclient-dev
     python3 e2fsprogs xfsprogs
     poppler-utils smbnetfs
