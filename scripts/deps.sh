@@ -11,6 +11,7 @@ packages=(
     samba smbclient samba-dev libsmbclient-dev
     python3 e2fsprogs xfsprogs
     poppler-utils smbnetfs
+    dpkg-dev lintian desktop-file-utils
 )
 
 missing=()
