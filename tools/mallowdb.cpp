@@ -3,6 +3,7 @@
 // describes what the engine checks with them.
 
 #include "engine/Security.h"
+#include "platform/Registry.h"
 #include "util/MallowError.h"
 
 #include <sqlite3.h>
@@ -43,6 +44,15 @@ const char* const HelpText =
       Removes the workgroup security of FILE.
   show FILE
       Tells whether FILE is a workgroup file or a database and what access checks it has.
+  registry-set ROOT KEY NAME VALUE [--dword]
+  registry-get ROOT KEY NAME
+  registry-delete ROOT KEY NAME
+      Sets, shows or removes a value in Mallow's registry (the user's store; values under
+      Software\Microsoft\Windows\CurrentVersion\Run are the session's autostart entries).
+      ROOT is HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER or HKEY_CLASSES_ROOT. To open databases
+      with the program in FOLDER (named FOLDER/msaccess.exe):
+        mallowdb registry-set HKEY_LOCAL_MACHINE \
+          'Software\Microsoft\Office\9.0\Access\InstallRoot' Path FOLDER
 
 Passwords and account passwords compare exactly: blanks and case matter. Account names ignore
 case. These are access checks of Mallow's engine, not encryption.
@@ -246,6 +256,42 @@ void Show(const std::string& file)
         std::cout << "  account allowed: " << account << "\n";
 }
 
+mallow::registry::RootKey RootNamed(const std::string& name)
+{
+    using namespace mallow::registry;
+    for (const RootKey root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE,
+                               HKEY_USERS, HKEY_CURRENT_CONFIG})
+        if (RootName(root) == name)
+            return root;
+    throw Failure{"no such root key: " + name};
+}
+
+int Registry(const std::string& command, const std::vector<std::string>& plain, bool dword)
+{
+    namespace registry = mallow::registry;
+    const registry::RootKey root = RootNamed(plain[0]);
+    const registry::Places places = registry::DefaultPlaces();
+    if (command == "registry-get") {
+        std::string value;
+        if (!registry::GetKeyValue(root, plain[1], plain[2], value, places))
+            throw Failure{"no value " + plain[2] + " under " + plain[0] + "\\" + plain[1]};
+        std::cout << value << "\n";
+    } else if (command == "registry-delete") {
+        registry::DeleteRegValue(root, plain[1], plain[2], places);
+    } else if (dword) {
+        const unsigned long number = std::stoul(plain[3]);
+        registry::Modify(places.userStore, [&](registry::Store& store) {
+            return store.SetValue(root, plain[1],
+                                  registry::DwordValue(plain[2], static_cast<std::uint32_t>(number)));
+        });
+    } else {
+        registry::SaveRegString(root, plain[1], plain[2], plain[3], places);
+        if (registry::GetRegValueByEnum(root, plain[1], plain[2], places) != plain[3])
+            throw Failure{"the value could not be written"};
+    }
+    return 0;
+}
+
 int Usage()
 {
     std::cerr << HelpText;
@@ -263,8 +309,11 @@ int Main(const std::vector<std::string>& args)
     // "--old PASSWORD" may stand anywhere after the command.
     std::vector<std::string> plain;
     std::optional<std::string> old;
+    bool dword = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--old") {
+        if (args[i] == "--dword") {
+            dword = true;
+        } else if (args[i] == "--old") {
             if (++i == args.size())
                 return Usage();
             old = args[i];
@@ -274,7 +323,8 @@ int Main(const std::vector<std::string>& args)
     }
     const std::string& command = args[0];
     const std::size_t n = plain.size();
-    if (old && command != "set-password" && command != "secure" && command != "unsecure")
+    if ((old && command != "set-password" && command != "secure" && command != "unsecure") ||
+        (dword && command != "registry-set"))
         return Usage();
     if (command == "create" && (n == 1 || n == 2))
         CreateFile(plain[0], n == 2 ? ReadScript(plain[1]) : "");
@@ -293,6 +343,9 @@ int Main(const std::vector<std::string>& args)
         Unsecure(plain[0], old.value_or(""));
     else if (command == "show" && n == 1)
         Show(plain[0]);
+    else if ((command == "registry-set" && n == 4) ||
+             ((command == "registry-get" || command == "registry-delete") && n == 3 && !dword))
+        return Registry(command, plain, dword);
     else
         return Usage();
     return 0;

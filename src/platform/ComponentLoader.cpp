@@ -1,5 +1,7 @@
 #include "ComponentLoader.h"
 
+#include "util/Paths.h"
+
 #include "util/MallowError.h"
 
 #include <cstdio>
@@ -92,6 +94,11 @@ ClassObject GetClassObjectByProgID(const std::string& progId, const std::string&
     std::optional<ClassRegistration> registration;
     try {
         registration = FindClassRegistration(registry::Store::Load(storePath), progId);
+        // The user's own registrations come first; an installed program's components are
+        // registered in the store beside it.
+        if (!registration && storePath == registry::Store::DefaultPath())
+            registration = FindClassRegistration(
+                registry::Store::Load(ProgramFolder() + "/registry"), progId);
     } catch (const registry::StoreError& e) {
         CannotCreate(progId, e.what());
     }
