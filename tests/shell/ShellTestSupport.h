@@ -1,7 +1,11 @@
 #pragma once
 
+#include "config/ApplicationsTab.h"
+#include "config/ScheduleTab.h"
 #include "fixtures/TestFileDialogs.h"
 #include "fixtures/TestPrompter.h"
+#include "multiuser/MultiUserTab.h"
+#include "reports/ResultsTab.h"
 #include "shell/frmMain.h"
 #include "util/Clock.h"
 #include "util/Dates.h"
@@ -99,7 +103,10 @@ std::vector<std::function<QObject*()>>& TestClasses();
 
 template <typename T> struct RegisterTests
 {
-    RegisterTests() { TestClasses().push_back([] { return new T; }); }
+    RegisterTests()
+    {
+        TestClasses().push_back([] { return new T; });
+    }
 };
 
 } // namespace mallow::test
