@@ -22,16 +22,8 @@ namespace fs = std::filesystem;
 namespace {
 
 using Started = test::StartedForm;
-
-const std::string HandlerPrefix(const char* name)
-{
-    return std::string("An error has occured in module '") + name + "'.\r\n";
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix)
-{
-    return text.rfind(prefix, 0) == 0;
-}
+using test::HandlerPrefix;
+using test::StartsWith;
 
 QStringList Lines(const QListWidget* list)
 {
@@ -464,91 +456,6 @@ private slots:
         QCOMPARE(config.Scalar("SELECT Backup FROM Schedule"), std::string("/backups/nightly"));
     }
 
-    void SavesTheSchedule()
-    {
-        test::ConfigFixture config;
-        Started s(config.ProgramFolder());
-        s.form->tabSchedule->weekdayBoxes[0]->setText(QStringLiteral("2:00 AM"));
-        s.form->tabSchedule->weekdayBoxes[6]->setText(QStringLiteral("14:00"));
-        s.form->tabSchedule->txtBack->setText(QStringLiteral("/backups"));
-        s.form->tabSchedule->chkEnabled->setChecked(true);
-        s.form->tabSchedule->chkBack->setChecked(true);
-        s.form->tabSchedule->txtBUDays->setText(QStringLiteral("0"));
-        s.form->tabSchedule->chkSendDisconnectMsg->setChecked(true);
-        s.form->tabSchedule->txtDelayBeforDisconnect->setText(QStringLiteral("45"));
-        s.form->tabSchedule->txtDisconnectMessage->setText(QStringLiteral("Please leave 'now'"));
-        s.form->tabSchedule->cmdSaveSchedule->click();
-        QCOMPARE(s.prompter.Last(), std::string("The schedule has been saved."));
-        QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Schedule"), std::string("1"));
-        QCOMPARE(config.Scalar("SELECT Monday || '|' || Tuesday || '|' || Sunday FROM Schedule"),
-                 std::string("2:00 AM||14:00"));
-        QCOMPARE(config.Scalar("SELECT Enabled || BUEnabled || SendDisconnectMsg FROM Schedule"),
-                 std::string("111"));
-        QCOMPARE(config.Scalar("SELECT BUDays || '/' || DelayBeforeDisconnect FROM Schedule"),
-                 std::string("0/45"));
-        QCOMPARE(config.Scalar("SELECT typeof(BUDays) FROM Schedule"), std::string("integer"));
-        QCOMPARE(config.Scalar("SELECT DisconnectMessage FROM Schedule"),
-                 std::string("Please leave 'now'"));
-
-        // Saving again unchanged rewrites the same values.
-        s.form->tabSchedule->cmdSaveSchedule->click();
-        QCOMPARE(s.prompter.Last(), std::string("The schedule has been saved."));
-        QCOMPARE(config.Scalar("SELECT BUDays FROM Schedule"), std::string("0"));
-    }
-
-    void FailedScheduleSaveWritesNothing_data()
-    {
-        QTest::addColumn<QString>("days");
-        QTest::addColumn<QString>("delay");
-        QTest::newRow("empty days") << ""
-                                    << "30";
-        QTest::newRow("words for days") << "seven"
-                                        << "30";
-        QTest::newRow("empty delay") << "7"
-                                     << "";
-        QTest::newRow("fractional delay text") << "7"
-                                               << "1O";
-    }
-    void FailedScheduleSaveWritesNothing()
-    {
-        QFETCH(QString, days);
-        QFETCH(QString, delay);
-        test::ConfigFixture config;
-        Started s(config.ProgramFolder());
-        s.form->tabSchedule->weekdayBoxes[0]->setText(QStringLiteral("3:00 AM"));
-        s.form->tabSchedule->txtBUDays->setText(days);
-        s.form->tabSchedule->txtDelayBeforDisconnect->setText(delay);
-        s.form->tabSchedule->cmdSaveSchedule->click();
-        QCOMPARE(s.prompter.shown.size(), size_t(1));
-        QVERIFY2(StartsWith(s.prompter.Last(), HandlerPrefix("cmdSaveSchedule_Click")),
-                 s.prompter.Last().c_str());
-        QCOMPARE(config.Scalar("SELECT Monday FROM Schedule"), std::string(""));
-        QCOMPARE(config.Scalar("SELECT BUDays FROM Schedule"), std::string("7"));
-
-        // A correct save afterwards goes through.
-        s.form->tabSchedule->txtBUDays->setText(QStringLiteral("5"));
-        s.form->tabSchedule->txtDelayBeforDisconnect->setText(QStringLiteral("5"));
-        s.form->tabSchedule->cmdSaveSchedule->click();
-        QCOMPARE(s.prompter.Last(), std::string("The schedule has been saved."));
-        QCOMPARE(config.Scalar("SELECT Monday FROM Schedule"), std::string("3:00 AM"));
-    }
-
-    void SaveAgainstALockedDatabaseReportsTheEngineError()
-    {
-        test::ConfigFixture config;
-        Started s(config.ProgramFolder());
-        sqlite3* other = nullptr;
-        sqlite3_open(config.DatabasePath().c_str(), &other);
-        QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-        s.form->tabSchedule->weekdayBoxes[1]->setText(QStringLiteral("1:00 AM"));
-        s.form->tabSchedule->cmdSaveSchedule->click();
-        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(other);
-        QVERIFY2(StartsWith(s.prompter.Last(), HandlerPrefix("cmdSaveSchedule_Click")),
-                 s.prompter.Last().c_str());
-        QCOMPARE(config.Scalar("SELECT Tuesday FROM Schedule"), std::string(""));
-    }
-
     void SaveToAReadOnlyDatabaseReportsTheEngineError()
     {
         test::ConfigFixture config;
@@ -588,43 +495,6 @@ private slots:
                  s.prompter.Last().c_str());
         QCOMPARE(Lines(s.form->tabApplications->lstApplications), QStringList({"/d/a.mdb"}));
         QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Apps"), std::string("1"));
-    }
-
-    void ComboTypeAheadCompletesAndAddsInUpperCase()
-    {
-        test::ConfigFixture config;
-        config.AddApp("\\\\SRV\\DATA\\SALES.MDB");
-        Started s(config.ProgramFolder());
-        QComboBox* combo = s.form->tabResults->cboApps;
-        s.form->SSTab1->setCurrentIndex(2);
-        s.form->tabResults->SSTab2->setCurrentIndex(1);
-        s.form->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(s.form.get()));
-        combo->setFocus();
-        combo->lineEdit()->clear();
-
-        QTest::keyClicks(combo, "sal");
-        QCOMPARE(combo->currentText(), QStringLiteral("sal"));
-
-        combo->lineEdit()->clear();
-        QTest::keyClicks(combo, "\\\\srv\\data\\s");
-        QCOMPARE(combo->currentText(), QStringLiteral("\\\\SRV\\DATA\\SALES.MDB"));
-        QCOMPARE(combo->lineEdit()->selectionStart(), 12);
-        QCOMPARE(combo->lineEdit()->selectedText(), QStringLiteral("ALES.MDB"));
-
-        // Backspace and Delete remove the completion and do not complete again.
-        QTest::keyClick(combo, Qt::Key_Delete);
-        QCOMPARE(combo->currentText(), QStringLiteral("\\\\SRV\\DATA\\S"));
-        QTest::keyClick(combo, Qt::Key_Delete);
-        QCOMPARE(combo->currentText(), QStringLiteral("\\\\SRV\\DATA\\"));
-
-        // Leaving with a text no line has adds it in upper case and chooses it.
-        combo->lineEdit()->setText(QStringLiteral("/new/älpha.mdb"));
-        s.form->tabResults->txtBeginningDate->setFocus();
-        QTRY_COMPARE(combo->count(), 3);
-        QCOMPARE(combo->itemText(2), QStringLiteral("/NEW/ÄLPHA.MDB"));
-        QCOMPARE(combo->currentIndex(), 2);
-        QVERIFY(s.prompter.shown.empty());
     }
 };
 

@@ -446,6 +446,31 @@ private slots:
         QVERIFY(s.prompter.shown.empty());
     }
 
+    void CtrlSStopsAPassFromTheApplicationFilterToo()
+    {
+        // The filter's combo box watches its own keys; the window still sees each one first.
+        test::ConfigFixture config;
+        config.AddApp("/d/sales.mdb");
+        Started s(config.ProgramFolder());
+        QComboBox* combo = s.form->tabResults->cboApps;
+        s.form->SSTab1->setCurrentIndex(2);
+        s.form->tabResults->SSTab2->setCurrentIndex(1);
+        s.form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.form.get()));
+        combo->setFocus();
+        combo->lineEdit()->clear();
+
+        s.form->ContinueRun = true;
+        QTest::keyClicks(combo, "/d/s");
+        QVERIFY(s.form->ContinueRun);
+        QCOMPARE(combo->currentText(), QStringLiteral("/d/sales.mdb"));
+        QTest::keyClick(combo, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(!s.form->ContinueRun);
+        // The stop key types nothing and completes nothing.
+        QCOMPARE(combo->currentText(), QStringLiteral("/d/sales.mdb"));
+        QVERIFY(s.prompter.shown.empty());
+    }
+
     void StatusPanelsAndCurrentApplicationText()
     {
         test::ConfigFixture config;
