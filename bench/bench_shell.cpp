@@ -1,9 +1,12 @@
 // Filling the main window's lists against inserting the same strings into bare Qt widgets.
 // (Start-up is timed as whole processes by startup.sh.)
 
+#include "config/ApplicationsTab.h"
 #include "fixtures/ConfigFixture.h"
 #include "fixtures/TestFileDialogs.h"
 #include "fixtures/TestPrompter.h"
+#include "multiuser/MultiUserTab.h"
+#include "reports/ResultsTab.h"
 #include "shell/frmMain.h"
 #include "util/Clock.h"
 
@@ -49,12 +52,12 @@ void BM_FillListAndCombo10000Apps(benchmark::State& state)
     frmMain form({&services.prompter, &services.clock, &services.dialogs, config.ProgramFolder()});
     form.Form_Load();
     for (auto _ : state) {
-        form.lstApplications->clear();
-        form.lstMUAvailDBs->clear();
-        form.cboApps->clear();
-        form.FillList();
-        form.FillCombo();
-        benchmark::DoNotOptimize(form.cboApps->count());
+        form.tabApplications->lstApplications->clear();
+        form.tabMultiUser->lstMUAvailDBs->clear();
+        form.tabResults->cboApps->clear();
+        form.tabApplications->FillList();
+        form.tabApplications->FillCombo(*form.tabResults->cboApps);
+        benchmark::DoNotOptimize(form.tabResults->cboApps->count());
     }
 }
 BENCHMARK(BM_FillListAndCombo10000Apps)->Unit(benchmark::kMillisecond);

@@ -22,16 +22,8 @@ namespace fs = std::filesystem;
 namespace {
 
 using Started = test::StartedForm;
-
-const std::string HandlerPrefix(const char* name)
-{
-    return std::string("An error has occured in module '") + name + "'.\r\n";
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix)
-{
-    return text.rfind(prefix, 0) == 0;
-}
+using test::HandlerPrefix;
+using test::StartsWith;
 
 QStringList Lines(const QListWidget* list)
 {
@@ -92,15 +84,15 @@ private slots:
         test::ConfigFixture config;
         Started s(config.ProgramFolder());
         s.dialogs.openAnswers.push_back(std::string("/data\0c.mdb\0a.mdb\0b.mdb", 23));
-        s.form->cmdAdd->click();
+        s.form->tabApplications->cmdAdd->click();
 
         QCOMPARE(s.dialogs.requests.size(), size_t(1));
         QCOMPARE(s.dialogs.requests[0].filter, std::string("Access Databases (*.MDB)|*.mdb"));
         QVERIFY(s.dialogs.requests[0].multiSelect);
         QVERIFY(s.dialogs.requests[0].fileName.empty());
-        QCOMPARE(Lines(s.form->lstApplications),
+        QCOMPARE(Lines(s.form->tabApplications->lstApplications),
                  QStringList({"/data/a.mdb", "/data/b.mdb", "/data/c.mdb"}));
-        QCOMPARE(s.form->lstMUAvailDBs->count(), 3);
+        QCOMPARE(s.form->tabMultiUser->lstMUAvailDBs->count(), 3);
         QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Apps"), std::string("3"));
         // The details shown are those of the last file added: b.mdb.
         QCOMPARE(s.form->StatusPanel(2), std::string("/data/b.mdb"));
@@ -115,21 +107,22 @@ private slots:
         Started s(config.ProgramFolder());
         // The dialog opens at the root, like the other file dialogs of the tab.
         s.dialogs.openAnswers = {std::string("/data\0c.mdb\0a.mdb", 17)};
-        test::Click(s.form->cmdAdd);
+        test::Click(s.form->tabApplications->cmdAdd);
         QCOMPARE(s.dialogs.requests.back().initialFolder, std::string("C:\\"));
         QCOMPARE(s.prompter.Last(), std::string("If needed, add security info and click the "
                                                 "'Save Database Information' button."));
         // The line of the last database added is the chosen one, its details shown.
-        QVERIFY(s.form->lstApplications->currentItem());
-        QCOMPARE(s.form->lstApplications->currentItem()->text(), QStringLiteral("/data/a.mdb"));
-        QCOMPARE(s.form->txtUserName->text(), QString());
+        QVERIFY(s.form->tabApplications->lstApplications->currentItem());
+        QCOMPARE(s.form->tabApplications->lstApplications->currentItem()->text(),
+                 QStringLiteral("/data/a.mdb"));
+        QCOMPARE(s.form->tabApplications->txtUserName->text(), QString());
         QCOMPARE(s.form->StatusPanel(2), std::string("/data/a.mdb"));
 
         // Doing what the message says saves the details of that database.
-        s.form->txtUserName->setFocus();
-        QTest::keyClicks(s.form->txtUserName, "ann");
-        QTest::keyClicks(s.form->txtPassword, "pw;1");
-        test::Click(s.form->cmdSaveDatabaseInfo);
+        s.form->tabApplications->txtUserName->setFocus();
+        QTest::keyClicks(s.form->tabApplications->txtUserName, "ann");
+        QTest::keyClicks(s.form->tabApplications->txtPassword, "pw;1");
+        test::Click(s.form->tabApplications->cmdSaveDatabaseInfo);
         QCOMPARE(s.prompter.Last(), std::string("The database information has been saved."));
         QCOMPARE(config.Scalar("SELECT UserName || '|' || Password FROM Apps WHERE "
                                "App='/data/a.mdb'"),
@@ -144,8 +137,8 @@ private slots:
     {
         test::ConfigFixture config;
         Started s(config.ProgramFolder());
-        s.form->cmdAdd->click();
-        QCOMPARE(s.form->lstApplications->count(), 0);
+        s.form->tabApplications->cmdAdd->click();
+        QCOMPARE(s.form->tabApplications->lstApplications->count(), 0);
         QVERIFY(s.prompter.shown.empty());
     }
 
@@ -153,12 +146,12 @@ private slots:
     {
         test::ConfigFixture config;
         Started s(config.ProgramFolder());
-        const std::string odd = "/srv/it's \"quoted\" 100% _x_ Ünïcødé/" + std::string(300, 'n') +
-                                ".mdb";
+        const std::string odd =
+            "/srv/it's \"quoted\" 100% _x_ Ünïcødé/" + std::string(300, 'n') + ".mdb";
         s.dialogs.openAnswers.push_back(odd);
-        s.form->cmdAdd->click();
-        QCOMPARE(s.form->lstApplications->count(), 1);
-        QCOMPARE(s.form->lstApplications->item(0)->text().toStdString(), odd);
+        s.form->tabApplications->cmdAdd->click();
+        QCOMPARE(s.form->tabApplications->lstApplications->count(), 1);
+        QCOMPARE(s.form->tabApplications->lstApplications->item(0)->text().toStdString(), odd);
         QCOMPARE(config.Scalar("SELECT App FROM Apps"), odd);
     }
 
@@ -169,20 +162,21 @@ private slots:
         config.AddApp("/d/b.mdb");
         config.AddApp("/d/c.mdb");
         Started s(config.ProgramFolder());
-        s.form->lstApplications->setCurrentRow(1);
+        s.form->tabApplications->lstApplications->setCurrentRow(1);
 
         s.prompter.confirmAnswers = {false};
-        s.form->cmdRemove->click();
+        s.form->tabApplications->cmdRemove->click();
         QCOMPARE(s.prompter.shown.back().kind, std::string("Confirm"));
         QCOMPARE(s.prompter.Last(),
                  std::string("Are you sure you want to remove /d/b.mdb from the list ?"));
         QCOMPARE(s.prompter.shown.back().title, std::string("Remove Application"));
-        QCOMPARE(s.form->lstApplications->count(), 3);
+        QCOMPARE(s.form->tabApplications->lstApplications->count(), 3);
 
         s.prompter.confirmAnswers = {true};
-        s.form->cmdRemove->click();
-        QCOMPARE(Lines(s.form->lstApplications), QStringList({"/d/a.mdb", "/d/c.mdb"}));
-        QCOMPARE(s.form->lstMUAvailDBs->count(), 2);
+        s.form->tabApplications->cmdRemove->click();
+        QCOMPARE(Lines(s.form->tabApplications->lstApplications),
+                 QStringList({"/d/a.mdb", "/d/c.mdb"}));
+        QCOMPARE(s.form->tabMultiUser->lstMUAvailDBs->count(), 2);
         QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Apps WHERE App='/d/b.mdb'"), std::string("0"));
     }
 
@@ -190,17 +184,17 @@ private slots:
     {
         test::ConfigFixture config;
         Started empty(config.ProgramFolder());
-        empty.form->cmdSaveDatabaseInfo->click();
+        empty.form->tabApplications->cmdSaveDatabaseInfo->click();
         QCOMPARE(empty.prompter.Last(),
                  std::string("There are currently no applications available."));
         empty.form->close();
 
         config.AddApp("/d/a.mdb");
         Started s(config.ProgramFolder());
-        s.form->lstApplications->setCurrentRow(-1);
-        s.form->cmdRemove->click();
+        s.form->tabApplications->lstApplications->setCurrentRow(-1);
+        s.form->tabApplications->cmdRemove->click();
         QCOMPARE(s.prompter.Last(), std::string("Please select an application."));
-        s.form->cmdSaveDatabaseInfo->click();
+        s.form->tabApplications->cmdSaveDatabaseInfo->click();
         QCOMPARE(s.prompter.Last(), std::string("Please select an application."));
         QCOMPARE(s.prompter.shown.size(), size_t(2));
     }
@@ -214,20 +208,20 @@ private slots:
         Started s(config.ProgramFolder());
 
         // Start-up chose the first line and showed its details.
-        QCOMPARE(s.form->txtPassword->text(), QStringLiteral("dbpw"));
-        QCOMPARE(s.form->txtMDW->text(), QStringLiteral("/sys/a.mdw"));
-        QVERIFY(s.form->chkDisconnect->isChecked());
+        QCOMPARE(s.form->tabApplications->txtPassword->text(), QStringLiteral("dbpw"));
+        QCOMPARE(s.form->tabApplications->txtMDW->text(), QStringLiteral("/sys/a.mdw"));
+        QVERIFY(s.form->tabApplications->chkDisconnect->isChecked());
         QCOMPARE(s.form->StatusPanel(2), std::string("/d/a.mdb"));
 
-        s.form->lstApplications->setCurrentRow(1);
-        QCOMPARE(s.form->txtUserName->text(), QString());
-        QCOMPARE(s.form->txtPassword->text(), QString());
-        QVERIFY(!s.form->chkDisconnect->isChecked());
+        s.form->tabApplications->lstApplications->setCurrentRow(1);
+        QCOMPARE(s.form->tabApplications->txtUserName->text(), QString());
+        QCOMPARE(s.form->tabApplications->txtPassword->text(), QString());
+        QVERIFY(!s.form->tabApplications->chkDisconnect->isChecked());
 
-        s.form->txtPassword->setText(QStringLiteral(" spaced pw "));
-        s.form->txtMDW->setText(QStringLiteral("/sys/b's.mdw"));
-        s.form->chkDisconnect->setChecked(true);
-        s.form->cmdSaveDatabaseInfo->click();
+        s.form->tabApplications->txtPassword->setText(QStringLiteral(" spaced pw "));
+        s.form->tabApplications->txtMDW->setText(QStringLiteral("/sys/b's.mdw"));
+        s.form->tabApplications->chkDisconnect->setChecked(true);
+        s.form->tabApplications->cmdSaveDatabaseInfo->click();
         QCOMPARE(s.prompter.Last(), std::string("The database information has been saved."));
         const std::string where = " FROM Apps WHERE [App ID]=" + std::to_string(b);
         QCOMPARE(config.Scalar("SELECT Password" + where), std::string(" spaced pw "));
@@ -251,7 +245,7 @@ private slots:
         QCOMPARE(s.dialogs.requests[0].initialFolder, std::string("C:\\"));
         QVERIFY(s.dialogs.requests[0].cancelError);
         QCOMPARE(s.prompter.Last(), std::string("Applications have been successfully imported."));
-        QCOMPARE(Lines(s.form->lstApplications),
+        QCOMPARE(Lines(s.form->tabApplications->lstApplications),
                  QStringList({"/d/existing.mdb", "/old/x.mdb", "/old/y.mdb"}));
         QCOMPARE(config.Scalar("SELECT Password FROM Apps WHERE App='/old/x.mdb'"),
                  std::string("pw-/old/x.mdb"));
@@ -261,8 +255,8 @@ private slots:
 
         // No duplicate check: a second import lists everything twice.
         s.form->mnuImport->trigger();
-        QCOMPARE(s.form->lstApplications->count(), 5);
-        QCOMPARE(s.form->lstMUAvailDBs->count(), 5);
+        QCOMPARE(s.form->tabApplications->lstApplications->count(), 5);
+        QCOMPARE(s.form->tabMultiUser->lstMUAvailDBs->count(), 5);
         // The source is closed again.
         QVERIFY(!fs::exists(elsewhere.File("Compact.ldb")));
     }
@@ -295,8 +289,7 @@ private slots:
         fs::copy_file(OldConfiguration(elsewhere, {"/old/z.mdb"}), truncated);
         fs::resize_file(truncated, 2000);
 
-        for (const std::string& bad :
-             {garbage, noApps, truncated, elsewhere.File("missing.mdb")}) {
+        for (const std::string& bad : {garbage, noApps, truncated, elsewhere.File("missing.mdb")}) {
             const size_t before = s.prompter.shown.size();
             s.dialogs.openAnswers = {bad};
             s.form->mnuImport->trigger();
@@ -304,7 +297,7 @@ private slots:
             QVERIFY2(StartsWith(s.prompter.Last(), HandlerPrefix("mnuImport_Click")),
                      s.prompter.Last().c_str());
             QVERIFY(s.prompter.Last().size() > HandlerPrefix("mnuImport_Click").size());
-            QCOMPARE(Lines(s.form->lstApplications), QStringList({"/d/a.mdb"}));
+            QCOMPARE(Lines(s.form->tabApplications->lstApplications), QStringList({"/d/a.mdb"}));
         }
         QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Apps"), std::string("1"));
     }
@@ -335,7 +328,7 @@ private slots:
 
         // The next Add writes its own row and nothing of the failed one.
         s.dialogs.openAnswers = {std::string("/d/new.mdb")};
-        test::Click(s.form->cmdAdd);
+        test::Click(s.form->tabApplications->cmdAdd);
         QCOMPARE(s.prompter.Last(), std::string("If needed, add security info and click the "
                                                 "'Save Database Information' button."));
         QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Apps"), std::string("2"));
@@ -344,7 +337,8 @@ private slots:
                  std::string("NULLNULLNULL"));
         QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Apps WHERE UserName = 'user'"),
                  std::string("0"));
-        QCOMPARE(Lines(s.form->lstApplications), QStringList({"/d/a.mdb", "/d/new.mdb"}));
+        QCOMPARE(Lines(s.form->tabApplications->lstApplications),
+                 QStringList({"/d/a.mdb", "/d/new.mdb"}));
     }
 
     void RecordsThatFailToAddAreDroppedAndTheOnesBeforeStay()
@@ -366,17 +360,17 @@ private slots:
                  std::string("/old/1.mdb"));
 
         s.dialogs.openAnswers = {std::string("/d\0ok.mdb\0bad.mdb", 17)};
-        test::Click(s.form->cmdAdd);
+        test::Click(s.form->tabApplications->cmdAdd);
         QVERIFY2(StartsWith(s.prompter.Last(), HandlerPrefix("cmdAdd_Click")),
                  s.prompter.Last().c_str());
         s.dialogs.openAnswers = {std::string("/d/next.mdb")};
-        test::Click(s.form->cmdAdd);
+        test::Click(s.form->tabApplications->cmdAdd);
         QCOMPARE(s.prompter.Last(), std::string("If needed, add security info and click the "
                                                 "'Save Database Information' button."));
         QCOMPARE(config.Scalar("SELECT group_concat(App, ' ') FROM (SELECT App FROM Apps "
                                "ORDER BY App)"),
                  std::string("/d/next.mdb /d/ok.mdb /old/1.mdb"));
-        QCOMPARE(Lines(s.form->lstApplications),
+        QCOMPARE(Lines(s.form->tabApplications->lstApplications),
                  QStringList({"/d/next.mdb", "/d/ok.mdb", "/old/1.mdb"}));
     }
 
@@ -392,7 +386,7 @@ private slots:
         s.dialogs.openAnswers = {old};
         test::ChooseMenu(s.form.get(), "mnuOptions", s.form->mnuImport);
         QCOMPARE(s.prompter.Last(), std::string("Applications have been successfully imported."));
-        QCOMPARE(Lines(s.form->lstApplications), QStringList({"/old/x.mdb"}));
+        QCOMPARE(Lines(s.form->tabApplications->lstApplications), QStringList({"/old/x.mdb"}));
     }
 
     void ClicksOnlyToggleCheckBoxesEvenAfterAGreyOne()
@@ -402,12 +396,12 @@ private slots:
         config.AddApp("/d/b.mdb", "", "", "", "", 0);
         config.Sql("UPDATE Schedule SET Enabled=2");
         Started s(config.ProgramFolder());
-        auto* box = s.form->chkDisconnect;
+        auto* box = s.form->tabApplications->chkDisconnect;
         // A stored 2 shows grey.
         QCOMPARE(box->checkState(), Qt::PartiallyChecked);
 
         // Another database, unchecked: one click checks it, the next unchecks it, and so on.
-        test::ClickLine(s.form->lstApplications, 1);
+        test::ClickLine(s.form->tabApplications->lstApplications, 1);
         QCOMPARE(box->checkState(), Qt::Unchecked);
         for (const Qt::CheckState expected : {Qt::Checked, Qt::Unchecked, Qt::Checked}) {
             test::Click(box);
@@ -417,12 +411,12 @@ private slots:
         QTest::keyClick(box, Qt::Key_Space);
         QCOMPARE(box->checkState(), Qt::Unchecked);
         test::Click(box);
-        test::Click(s.form->cmdSaveDatabaseInfo);
+        test::Click(s.form->tabApplications->cmdSaveDatabaseInfo);
         QCOMPARE(config.Scalar("SELECT LogUsersOff FROM Apps WHERE App='/d/b.mdb'"),
                  std::string("1"));
 
         // The grey one is checked by a click, and never grey again.
-        test::ClickLine(s.form->lstApplications, 0);
+        test::ClickLine(s.form->tabApplications->lstApplications, 0);
         QCOMPARE(box->checkState(), Qt::PartiallyChecked);
         for (const Qt::CheckState expected : {Qt::Checked, Qt::Unchecked, Qt::Checked}) {
             test::Click(box);
@@ -430,12 +424,12 @@ private slots:
         }
 
         test::ClickTab(s.form->SSTab1, 1);
-        QCOMPARE(s.form->chkEnabled->checkState(), Qt::PartiallyChecked);
+        QCOMPARE(s.form->tabSchedule->chkEnabled->checkState(), Qt::PartiallyChecked);
         for (const Qt::CheckState expected : {Qt::Checked, Qt::Unchecked}) {
-            test::Click(s.form->chkEnabled);
-            QCOMPARE(s.form->chkEnabled->checkState(), expected);
+            test::Click(s.form->tabSchedule->chkEnabled);
+            QCOMPARE(s.form->tabSchedule->chkEnabled->checkState(), expected);
         }
-        test::Click(s.form->cmdSaveSchedule);
+        test::Click(s.form->tabSchedule->cmdSaveSchedule);
         QCOMPARE(config.Scalar("SELECT Enabled FROM Schedule"), std::string("0"));
     }
 
@@ -444,102 +438,22 @@ private slots:
         test::ConfigFixture config;
         Started s(config.ProgramFolder());
         s.dialogs.openAnswers = {std::string("/sys/secured.mdw")};
-        s.form->cmdBrowseSystemFile->click();
-        QCOMPARE(s.form->txtMDW->text(), QStringLiteral("/sys/secured.mdw"));
+        s.form->tabApplications->cmdBrowseSystemFile->click();
+        QCOMPARE(s.form->tabApplications->txtMDW->text(), QStringLiteral("/sys/secured.mdw"));
         QCOMPARE(s.dialogs.requests[0].filter, std::string("System Files (*.MDW)|*.mdw"));
         QVERIFY(!s.dialogs.requests[0].multiSelect);
 
-        s.form->cmdBrowseBackUpLoc->click(); // cancelled
-        QCOMPARE(s.form->txtBack->text(), QString());
+        s.form->tabSchedule->cmdBrowseBackUpLoc->click(); // cancelled
+        QCOMPARE(s.form->tabSchedule->txtBack->text(), QString());
         s.dialogs.folderAnswers = {"/backups/nightly"};
-        s.form->cmdBrowseBackUpLoc->click();
-        QCOMPARE(s.dialogs.folderTitles.back(), std::string("What folder you want to back up to ?"));
-        QCOMPARE(s.form->txtBack->text(), QStringLiteral("/backups/nightly"));
+        s.form->tabSchedule->cmdBrowseBackUpLoc->click();
+        QCOMPARE(s.dialogs.folderTitles.back(),
+                 std::string("What folder you want to back up to ?"));
+        QCOMPARE(s.form->tabSchedule->txtBack->text(), QStringLiteral("/backups/nightly"));
         QVERIFY(s.prompter.shown.empty());
         // The folder reaches the file with the schedule.
-        s.form->cmdSaveSchedule->click();
+        s.form->tabSchedule->cmdSaveSchedule->click();
         QCOMPARE(config.Scalar("SELECT Backup FROM Schedule"), std::string("/backups/nightly"));
-    }
-
-    void SavesTheSchedule()
-    {
-        test::ConfigFixture config;
-        Started s(config.ProgramFolder());
-        s.form->weekdayBoxes[0]->setText(QStringLiteral("2:00 AM"));
-        s.form->weekdayBoxes[6]->setText(QStringLiteral("14:00"));
-        s.form->txtBack->setText(QStringLiteral("/backups"));
-        s.form->chkEnabled->setChecked(true);
-        s.form->chkBack->setChecked(true);
-        s.form->txtBUDays->setText(QStringLiteral("0"));
-        s.form->chkSendDisconnectMsg->setChecked(true);
-        s.form->txtDelayBeforDisconnect->setText(QStringLiteral("45"));
-        s.form->txtDisconnectMessage->setText(QStringLiteral("Please leave 'now'"));
-        s.form->cmdSaveSchedule->click();
-        QCOMPARE(s.prompter.Last(), std::string("The schedule has been saved."));
-        QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Schedule"), std::string("1"));
-        QCOMPARE(config.Scalar("SELECT Monday || '|' || Tuesday || '|' || Sunday FROM Schedule"),
-                 std::string("2:00 AM||14:00"));
-        QCOMPARE(config.Scalar("SELECT Enabled || BUEnabled || SendDisconnectMsg FROM Schedule"),
-                 std::string("111"));
-        QCOMPARE(config.Scalar("SELECT BUDays || '/' || DelayBeforeDisconnect FROM Schedule"),
-                 std::string("0/45"));
-        QCOMPARE(config.Scalar("SELECT typeof(BUDays) FROM Schedule"), std::string("integer"));
-        QCOMPARE(config.Scalar("SELECT DisconnectMessage FROM Schedule"),
-                 std::string("Please leave 'now'"));
-
-        // Saving again unchanged rewrites the same values.
-        s.form->cmdSaveSchedule->click();
-        QCOMPARE(s.prompter.Last(), std::string("The schedule has been saved."));
-        QCOMPARE(config.Scalar("SELECT BUDays FROM Schedule"), std::string("0"));
-    }
-
-    void FailedScheduleSaveWritesNothing_data()
-    {
-        QTest::addColumn<QString>("days");
-        QTest::addColumn<QString>("delay");
-        QTest::newRow("empty days") << "" << "30";
-        QTest::newRow("words for days") << "seven" << "30";
-        QTest::newRow("empty delay") << "7" << "";
-        QTest::newRow("fractional delay text") << "7" << "1O";
-    }
-    void FailedScheduleSaveWritesNothing()
-    {
-        QFETCH(QString, days);
-        QFETCH(QString, delay);
-        test::ConfigFixture config;
-        Started s(config.ProgramFolder());
-        s.form->weekdayBoxes[0]->setText(QStringLiteral("3:00 AM"));
-        s.form->txtBUDays->setText(days);
-        s.form->txtDelayBeforDisconnect->setText(delay);
-        s.form->cmdSaveSchedule->click();
-        QCOMPARE(s.prompter.shown.size(), size_t(1));
-        QVERIFY2(StartsWith(s.prompter.Last(), HandlerPrefix("cmdSaveSchedule_Click")),
-                 s.prompter.Last().c_str());
-        QCOMPARE(config.Scalar("SELECT Monday FROM Schedule"), std::string(""));
-        QCOMPARE(config.Scalar("SELECT BUDays FROM Schedule"), std::string("7"));
-
-        // A correct save afterwards goes through.
-        s.form->txtBUDays->setText(QStringLiteral("5"));
-        s.form->txtDelayBeforDisconnect->setText(QStringLiteral("5"));
-        s.form->cmdSaveSchedule->click();
-        QCOMPARE(s.prompter.Last(), std::string("The schedule has been saved."));
-        QCOMPARE(config.Scalar("SELECT Monday FROM Schedule"), std::string("3:00 AM"));
-    }
-
-    void SaveAgainstALockedDatabaseReportsTheEngineError()
-    {
-        test::ConfigFixture config;
-        Started s(config.ProgramFolder());
-        sqlite3* other = nullptr;
-        sqlite3_open(config.DatabasePath().c_str(), &other);
-        QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-        s.form->weekdayBoxes[1]->setText(QStringLiteral("1:00 AM"));
-        s.form->cmdSaveSchedule->click();
-        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(other);
-        QVERIFY2(StartsWith(s.prompter.Last(), HandlerPrefix("cmdSaveSchedule_Click")),
-                 s.prompter.Last().c_str());
-        QCOMPARE(config.Scalar("SELECT Tuesday FROM Schedule"), std::string(""));
     }
 
     void SaveToAReadOnlyDatabaseReportsTheEngineError()
@@ -551,12 +465,12 @@ private slots:
             QSKIP("this file system or user cannot make a file immutable");
         Started s(config.ProgramFolder());
         QVERIFY2(s.prompter.shown.empty(), s.prompter.Last().c_str());
-        QCOMPARE(s.form->lstApplications->count(), 1);
-        s.form->weekdayBoxes[1]->setText(QStringLiteral("1:00 AM"));
-        s.form->cmdSaveSchedule->click();
+        QCOMPARE(s.form->tabApplications->lstApplications->count(), 1);
+        s.form->tabSchedule->weekdayBoxes[1]->setText(QStringLiteral("1:00 AM"));
+        s.form->tabSchedule->cmdSaveSchedule->click();
         QVERIFY2(StartsWith(s.prompter.Last(), HandlerPrefix("cmdSaveSchedule_Click")),
                  s.prompter.Last().c_str());
-        s.form->cmdSaveDatabaseInfo->click();
+        s.form->tabApplications->cmdSaveDatabaseInfo->click();
         QVERIFY2(StartsWith(s.prompter.Last(), HandlerPrefix("cmdSaveDatabaseInfo_Click")),
                  s.prompter.Last().c_str());
         s.form->close();
@@ -579,45 +493,8 @@ private slots:
         sqlite3_close(other);
         QVERIFY2(StartsWith(s.prompter.Last(), HandlerPrefix("mnuImport_Click")),
                  s.prompter.Last().c_str());
-        QCOMPARE(Lines(s.form->lstApplications), QStringList({"/d/a.mdb"}));
+        QCOMPARE(Lines(s.form->tabApplications->lstApplications), QStringList({"/d/a.mdb"}));
         QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Apps"), std::string("1"));
-    }
-
-    void ComboTypeAheadCompletesAndAddsInUpperCase()
-    {
-        test::ConfigFixture config;
-        config.AddApp("\\\\SRV\\DATA\\SALES.MDB");
-        Started s(config.ProgramFolder());
-        QComboBox* combo = s.form->cboApps;
-        s.form->SSTab1->setCurrentIndex(2);
-        s.form->SSTab2->setCurrentIndex(1);
-        s.form->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(s.form.get()));
-        combo->setFocus();
-        combo->lineEdit()->clear();
-
-        QTest::keyClicks(combo, "sal");
-        QCOMPARE(combo->currentText(), QStringLiteral("sal"));
-
-        combo->lineEdit()->clear();
-        QTest::keyClicks(combo, "\\\\srv\\data\\s");
-        QCOMPARE(combo->currentText(), QStringLiteral("\\\\SRV\\DATA\\SALES.MDB"));
-        QCOMPARE(combo->lineEdit()->selectionStart(), 12);
-        QCOMPARE(combo->lineEdit()->selectedText(), QStringLiteral("ALES.MDB"));
-
-        // Backspace and Delete remove the completion and do not complete again.
-        QTest::keyClick(combo, Qt::Key_Delete);
-        QCOMPARE(combo->currentText(), QStringLiteral("\\\\SRV\\DATA\\S"));
-        QTest::keyClick(combo, Qt::Key_Delete);
-        QCOMPARE(combo->currentText(), QStringLiteral("\\\\SRV\\DATA\\"));
-
-        // Leaving with a text no line has adds it in upper case and chooses it.
-        combo->lineEdit()->setText(QStringLiteral("/new/älpha.mdb"));
-        s.form->txtBeginningDate->setFocus();
-        QTRY_COMPARE(combo->count(), 3);
-        QCOMPARE(combo->itemText(2), QStringLiteral("/NEW/ÄLPHA.MDB"));
-        QCOMPARE(combo->currentIndex(), 2);
-        QVERIFY(s.prompter.shown.empty());
     }
 };
 

@@ -23,16 +23,16 @@ private slots:
         test::ConfigFixture config;
         config.AddApp("/d/a.mdb");
         test::StartedForm s(config.ProgramFolder());
-        s.form->lstApplications->setCurrentRow(-1);
-        s.form->cmdCompactCurrent->click();
+        s.form->tabApplications->lstApplications->setCurrentRow(-1);
+        s.form->tabApplications->cmdCompactCurrent->click();
         QCOMPARE(s.prompter.Last(), std::string("Please select an application."));
-        s.form->cmdBackup->click();
+        s.form->tabApplications->cmdBackup->click();
         QCOMPARE(s.prompter.Last(), std::string("Please select an application."));
         QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Log"), std::string("0"));
 
-        s.form->lstApplications->setCurrentRow(0);
-        s.form->txtBack->clear();
-        s.form->cmdBackup->click();
+        s.form->tabApplications->lstApplications->setCurrentRow(0);
+        s.form->tabSchedule->txtBack->clear();
+        s.form->tabApplications->cmdBackup->click();
         QCOMPARE(s.prompter.Last(),
                  std::string("Please fill in a back up directory (on the Schedule tab)."));
         QCOMPARE(config.Scalar("SELECT COUNT(*) FROM LogBackup"), std::string("0"));
@@ -46,19 +46,19 @@ private slots:
         test::MakeManagedDatabase(path, 200, true);
         config.AddApp(path, "", "", "", "", 0);
         test::StartedForm s(config.ProgramFolder());
-        s.form->rtfSummary->setPlainText(QStringLiteral("old summary"));
+        s.form->tabResults->rtfSummary->setPlainText(QStringLiteral("old summary"));
         // Typed but never saved: used for this compaction, then replaced by the saved value.
-        s.form->txtUserName->setText(QStringLiteral("typed"));
+        s.form->tabApplications->txtUserName->setText(QStringLiteral("typed"));
 
-        s.form->cmdCompactCurrent->click();
+        s.form->tabApplications->cmdCompactCurrent->click();
         QCOMPARE(s.prompter.shown.size(), size_t(1));
         const std::string text = s.prompter.Last();
         QVERIFY2(text.find(path + " compact was successful.\r\nSize Before = ") !=
                      std::string::npos,
                  text.c_str());
         QCOMPARE(s.form->LastResultText, text);
-        QCOMPARE(s.form->rtfSummary->toPlainText(), QString());
-        QCOMPARE(s.form->txtUserName->text(), QString());
+        QCOMPARE(s.form->tabResults->rtfSummary->toPlainText(), QString());
+        QCOMPARE(s.form->tabApplications->txtUserName->text(), QString());
         QCOMPARE(s.form->StatusPanel(1), std::string("Waiting..."));
         QCOMPARE(s.form->StatusPanel(3), std::string());
         QCOMPARE(config.Scalar("SELECT Successful FROM Log"), std::string("1"));
@@ -78,14 +78,14 @@ private slots:
 
         test::ClickTab(s.form->SSTab1, 1);
         s.dialogs.folderAnswers = {backups.Path()};
-        test::Click(s.form->cmdBrowseBackUpLoc);
-        test::Click(s.form->cmdSaveSchedule);
+        test::Click(s.form->tabSchedule->cmdBrowseBackUpLoc);
+        test::Click(s.form->tabSchedule->cmdSaveSchedule);
         QCOMPARE(s.prompter.Last(), std::string("The schedule has been saved."));
         QCOMPARE(config.Scalar("SELECT Backup FROM Schedule"), backups.Path());
 
         test::ClickTab(s.form->SSTab1, 0);
         for (int i = 0; i < 2; ++i) {
-            test::Click(s.form->cmdBackup);
+            test::Click(s.form->tabApplications->cmdBackup);
             QVERIFY2(s.prompter.Last().find("sales.mdb back up was successful.") !=
                          std::string::npos,
                      s.prompter.Last().c_str());
@@ -98,12 +98,12 @@ private slots:
         // Browsing again and saving a folder typed over it: the typed one is kept.
         test::ClickTab(s.form->SSTab1, 1);
         s.dialogs.folderAnswers = {"/browsed"};
-        test::Click(s.form->cmdBrowseBackUpLoc);
-        s.form->txtBack->selectAll();
-        QTest::keyClicks(s.form->txtBack, QString::fromStdString(backups.Path()));
-        test::Click(s.form->cmdSaveSchedule);
+        test::Click(s.form->tabSchedule->cmdBrowseBackUpLoc);
+        s.form->tabSchedule->txtBack->selectAll();
+        QTest::keyClicks(s.form->tabSchedule->txtBack, QString::fromStdString(backups.Path()));
+        test::Click(s.form->tabSchedule->cmdSaveSchedule);
         test::ClickTab(s.form->SSTab1, 0);
-        test::Click(s.form->cmdBackup);
+        test::Click(s.form->tabApplications->cmdBackup);
         QVERIFY2(s.prompter.Last().find("back up was successful.") != std::string::npos,
                  s.prompter.Last().c_str());
         QCOMPARE(config.Scalar("SELECT Backup FROM Schedule"), backups.Path());
@@ -118,9 +118,9 @@ private slots:
         test::MakeManagedDatabase(path, 20, false);
         config.AddApp(path);
         test::StartedForm s(config.ProgramFolder());
-        s.form->txtBack->setText(QString::fromStdString(backups.Path()));
+        s.form->tabSchedule->txtBack->setText(QString::fromStdString(backups.Path()));
 
-        s.form->cmdBackup->click();
+        s.form->tabApplications->cmdBackup->click();
         const std::string stamp = dates::Format(test::FixedNow, "mm-dd-yyyy");
         const std::string copy = backups.File("sales" + stamp + ".mdb");
         QVERIFY2(s.prompter.Last().find("sales.mdb back up was successful.\r\nBacked up to " +
@@ -131,8 +131,8 @@ private slots:
         QCOMPARE(config.Scalar("SELECT Successful FROM LogBackup"), std::string("1"));
 
         // A folder that does not exist: a failed row and the reason, no copy anywhere.
-        s.form->txtBack->setText(QString::fromStdString(backups.File("nowhere")));
-        s.form->cmdBackup->click();
+        s.form->tabSchedule->txtBack->setText(QString::fromStdString(backups.File("nowhere")));
+        s.form->tabApplications->cmdBackup->click();
         QVERIFY(s.prompter.Last().find("back up was unsuccessful.\r\n76 : ") != std::string::npos);
         QCOMPARE(config.Scalar("SELECT COUNT(*) FROM LogBackup WHERE Successful=0"),
                  std::string("1"));

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "config/ApplicationsTab.h"
+#include "config/ScheduleTab.h"
 #include "fixtures/TestFileDialogs.h"
 #include "fixtures/TestPrompter.h"
+#include "multiuser/MultiUserTab.h"
+#include "reports/ResultsTab.h"
 #include "shell/frmMain.h"
 #include "util/Clock.h"
 #include "util/Dates.h"
@@ -87,6 +91,17 @@ inline void ChooseMenu(QMainWindow* window, const char* menuName, QAction* entry
     QTRY_VERIFY(!menu->isVisible());
 }
 
+/// The first line of the report a handler shows for an error, with its line break.
+inline std::string HandlerPrefix(const char* name)
+{
+    return std::string("An error has occured in module '") + name + "'.\r\n";
+}
+
+inline bool StartsWith(const std::string& text, const std::string& prefix)
+{
+    return text.rfind(prefix, 0) == 0;
+}
+
 /// The report a handler shows for an error: "An error has occured in module 'name'." and the
 /// error's description on the next line.
 inline std::string HandlerError(const char* name, const std::string& description)
@@ -99,7 +114,10 @@ std::vector<std::function<QObject*()>>& TestClasses();
 
 template <typename T> struct RegisterTests
 {
-    RegisterTests() { TestClasses().push_back([] { return new T; }); }
+    RegisterTests()
+    {
+        TestClasses().push_back([] { return new T; });
+    }
 };
 
 } // namespace mallow::test

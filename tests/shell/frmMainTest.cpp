@@ -47,8 +47,8 @@ private slots:
     {
         test::ConfigFixture config;
         config.AddApp("\\\\srv\\data\\zeta.mdb");
-        const long alpha = config.AddApp("\\\\srv\\data\\alpha.mdb", "pw", "C:\\sys.mdw", "ann",
-                                          "secret", 1);
+        const long alpha =
+            config.AddApp("\\\\srv\\data\\alpha.mdb", "pw", "C:\\sys.mdw", "ann", "secret", 1);
         config.AddApp("/srv/data/Ünïcode 'quoted' 100%.mdb");
         config.Sql("UPDATE Schedule SET Monday='2:00 AM', Sunday='14:00', Backup='/backups', "
                    "Enabled=1, BUEnabled=1, BUDays=14, SendDisconnectMsg=1, "
@@ -176,8 +176,8 @@ private slots:
         QCOMPARE(list->currentRow(), -1);
         QCOMPARE(s.Find<QComboBox>("cboApps")->count(), 1);
         QCOMPARE(s.Find<QLineEdit>("txtBUDays")->text(), QStringLiteral("1"));
-        for (const char* box : {"Monday", "Friday", "txtBack", "txtDelayBeforDisconnect",
-                                "txtDisconnectMessage"})
+        for (const char* box :
+             {"Monday", "Friday", "txtBack", "txtDelayBeforDisconnect", "txtDisconnectMessage"})
             QCOMPARE(s.Find<QLineEdit>(box)->text(), QString());
         for (const char* check : {"chkEnabled", "chkBack", "chkSendDisconnectMsg"})
             QVERIFY(!s.Find<QCheckBox>(check)->isChecked());
@@ -216,17 +216,18 @@ private slots:
         // Each twice: the click after an error works as well.
         for (int round = 0; round < 2; ++round) {
             test::ClickTab(s.form->SSTab1, 0);
-            test::Click(s.form->cmdSaveDatabaseInfo);
+            test::Click(s.form->tabApplications->cmdSaveDatabaseInfo);
             QCOMPARE(s.prompter.Last(), test::HandlerError("cmdSaveDatabaseInfo_Click", closed));
             s.dialogs.openAnswers = {std::string("/d/new.mdb")};
-            test::Click(s.form->cmdAdd);
+            test::Click(s.form->tabApplications->cmdAdd);
             QCOMPARE(s.prompter.Last(), test::HandlerError("cmdAdd_Click", closed));
             s.dialogs.openAnswers = {old.DatabasePath()};
             test::ChooseMenu(s.form.get(), "mnuOptions", s.form->mnuImport);
             QCOMPARE(s.prompter.Last(), test::HandlerError("mnuImport_Click", closed));
             // Nothing is chosen in the empty list.
             for (QPushButton* button :
-                 {s.form->cmdRemove, s.form->cmdCompactCurrent, s.form->cmdBackup}) {
+                 {s.form->tabApplications->cmdRemove, s.form->tabApplications->cmdCompactCurrent,
+                  s.form->tabApplications->cmdBackup}) {
                 s.prompter.shown.clear();
                 test::Click(button);
                 QCOMPARE(s.prompter.Last(), std::string("Please select an application."));
@@ -234,10 +235,10 @@ private slots:
 
             test::ClickTab(s.form->SSTab1, 1);
             s.dialogs.folderAnswers = {"/backups"};
-            test::Click(s.form->cmdBrowseBackUpLoc);
+            test::Click(s.form->tabSchedule->cmdBrowseBackUpLoc);
             QCOMPARE(s.prompter.Last(), test::HandlerError("cmdBrowseBackUpLoc_Click", closed));
-            QCOMPARE(s.form->txtBack->text(), QStringLiteral("/backups"));
-            test::Click(s.form->cmdSaveSchedule);
+            QCOMPARE(s.form->tabSchedule->txtBack->text(), QStringLiteral("/backups"));
+            test::Click(s.form->tabSchedule->cmdSaveSchedule);
             QCOMPARE(s.prompter.Last(), test::HandlerError("cmdSaveSchedule_Click", closed));
             QVERIFY(window->isVisible());
         }
@@ -245,8 +246,8 @@ private slots:
         test::ClickTab(s.form->SSTab1, 0);
         s.prompter.shown.clear();
         s.dialogs.openAnswers = {std::string("/sys/secured.mdw")};
-        test::Click(s.form->cmdBrowseSystemFile);
-        QCOMPARE(s.form->txtMDW->text(), QStringLiteral("/sys/secured.mdw"));
+        test::Click(s.form->tabApplications->cmdBrowseSystemFile);
+        QCOMPARE(s.form->tabApplications->txtMDW->text(), QStringLiteral("/sys/secured.mdw"));
         test::ChooseMenu(s.form.get(), "mnuFile", s.form->mnuExit);
         QVERIFY(!window->isVisible());
         QVERIFY(s.prompter.shown.empty());
@@ -266,19 +267,21 @@ private slots:
         const std::string closed = "Operation is not allowed when the object is closed.";
 
         s.dialogs.openAnswers = {path};
-        test::Click(s.form->cmdAdd);
+        test::Click(s.form->tabApplications->cmdAdd);
         QCOMPARE(s.prompter.Last(), std::string("If needed, add security info and click the "
                                                 "'Save Database Information' button."));
-        QCOMPARE(s.form->lstApplications->currentItem()->text().toStdString(), path);
-        s.form->txtBack->setText(QString::fromStdString(data.Path()));
-        test::Click(s.form->cmdBackup);
+        QCOMPARE(s.form->tabApplications->lstApplications->currentItem()->text().toStdString(),
+                 path);
+        s.form->tabSchedule->txtBack->setText(QString::fromStdString(data.Path()));
+        test::Click(s.form->tabApplications->cmdBackup);
         QCOMPARE(s.prompter.Last(), test::HandlerError("cmdBackup_Click", closed));
-        test::Click(s.form->cmdCompactCurrent);
+        test::Click(s.form->tabApplications->cmdCompactCurrent);
         // The connection is open: compaction opens a row set of its own on Log and logs there.
-        QVERIFY2(s.prompter.Last().find("compact was unsuccessful.\r\n3343 : ") != std::string::npos,
+        QVERIFY2(s.prompter.Last().find("compact was unsuccessful.\r\n3343 : ") !=
+                     std::string::npos,
                  s.prompter.Last().c_str());
         test::ClickTab(s.form->SSTab1, 1);
-        test::Click(s.form->cmdSaveSchedule);
+        test::Click(s.form->tabSchedule->cmdSaveSchedule);
         QCOMPARE(s.prompter.Last(), test::HandlerError("cmdSaveSchedule_Click", closed));
         QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Log WHERE Successful = 0"), std::string("1"));
         QCOMPARE(config.Scalar("SELECT COUNT(*) FROM LogBackup"), std::string("0"));
@@ -297,7 +300,7 @@ private slots:
             QVERIFY2(s.prompter.shown.empty(), s.prompter.Last().c_str());
             QCOMPARE(s.form->windowTitle(), QStringLiteral("Mallow V 2.1"));
             test::ClickTab(s.form->SSTab1, 1);
-            test::Click(s.form->cmdSaveSchedule);
+            test::Click(s.form->tabSchedule->cmdSaveSchedule);
             QCOMPARE(s.prompter.Last(), std::string("The schedule has been saved."));
             s.form->close();
             QVERIFY(!fs::exists(folder + "/Compact20.ldb"));
@@ -319,13 +322,13 @@ private slots:
             Started s(folder);
             QVERIFY2(s.prompter.shown.empty(), s.prompter.Last().c_str());
             test::ClickTab(s.form->SSTab1, 1);
-            s.form->txtBack->setText(QStringLiteral("/long/backups"));
-            test::Click(s.form->cmdSaveSchedule);
+            s.form->tabSchedule->txtBack->setText(QStringLiteral("/long/backups"));
+            test::Click(s.form->tabSchedule->cmdSaveSchedule);
             QCOMPARE(s.prompter.Last(), std::string("The schedule has been saved."));
             s.form->close();
             QVERIFY(!fs::exists(folder + "/Compact20.ldb"));
             Started again(folder);
-            QCOMPARE(again.form->txtBack->text(), QStringLiteral("/long/backups"));
+            QCOMPARE(again.form->tabSchedule->txtBack->text(), QStringLiteral("/long/backups"));
         }
     }
 
@@ -440,6 +443,31 @@ private slots:
         s.form->ContinueRun = true;
         QTest::keyClick(s.form.get(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
         QVERIFY(!s.form->ContinueRun);
+        QVERIFY(s.prompter.shown.empty());
+    }
+
+    void CtrlSStopsAPassFromTheApplicationFilterToo()
+    {
+        // The filter's combo box watches its own keys; the window still sees each one first.
+        test::ConfigFixture config;
+        config.AddApp("/d/sales.mdb");
+        Started s(config.ProgramFolder());
+        QComboBox* combo = s.form->tabResults->cboApps;
+        s.form->SSTab1->setCurrentIndex(2);
+        s.form->tabResults->SSTab2->setCurrentIndex(1);
+        s.form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.form.get()));
+        combo->setFocus();
+        combo->lineEdit()->clear();
+
+        s.form->ContinueRun = true;
+        QTest::keyClicks(combo, "/d/s");
+        QVERIFY(s.form->ContinueRun);
+        QCOMPARE(combo->currentText(), QStringLiteral("/d/sales.mdb"));
+        QTest::keyClick(combo, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(!s.form->ContinueRun);
+        // The stop key types nothing and completes nothing.
+        QCOMPARE(combo->currentText(), QStringLiteral("/d/sales.mdb"));
         QVERIFY(s.prompter.shown.empty());
     }
 
