@@ -314,6 +314,7 @@ std::optional<bool> SmbServerAnswers(const std::string& host, unsigned timeoutMs
     }
     return false;
 }
+
 NET_API_STATUS CallServer(const SambaNetApi::Options& options, const char16_t* server,
                           const LibraryCall& call, Retry retry)
 {

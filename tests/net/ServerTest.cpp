@@ -15,14 +15,15 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <thread>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 using namespace mallow;
 using namespace mallow::net;
@@ -118,9 +119,7 @@ private:
             const std::string name = entry.path().filename();
             if (name.find_first_not_of("0123456789") != std::string::npos)
                 continue;
-            std::ifstream in(entry.path() / "cmdline");
-            std::string cmdline((std::istreambuf_iterator<char>(in)), {});
-            std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
+            const std::string cmdline = CommandLine(entry.path() / "cmdline");
             if (cmdline.find("rpcd_classic") == std::string::npos ||
                 cmdline.find(config + " ") == std::string::npos)
                 continue;
@@ -130,6 +129,22 @@ private:
                 kill(pid, SIGSTOP);
         }
     }
+    /// The command line of a process, its arguments separated by blanks; empty for a process
+    /// that has gone meanwhile.
+    static std::string CommandLine(const std::filesystem::path& file)
+    {
+        std::string text;
+        const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return text;
+        char chunk[512];
+        for (ssize_t n; (n = read(fd, chunk, sizeof chunk)) > 0;)
+            text.append(chunk, static_cast<std::size_t>(n));
+        close(fd);
+        std::replace(text.begin(), text.end(), '\0', ' ');
+        return text;
+    }
+
     std::mutex mutex;
     std::set<pid_t> stopped;
     std::atomic<bool> done{false};
