@@ -18,7 +18,9 @@ using modNetCommon::PtrToStrW;
 namespace {
 
 constexpr std::uint32_t OneMegabyte = 1000000;
-constexpr std::uint32_t ShareBuffer = 4096;
+// Share and connection lists are asked for whole: a server hands a long list out in parts
+// when the preferred length is short, and one call would then show only its first part.
+constexpr std::uint32_t WholeList = MAX_PREFERRED_LENGTH;
 
 [[noreturn]] void RaiseCall(const char* member, NET_API_STATUS code)
 {
@@ -316,7 +318,7 @@ NetTable cNet_NT::EnumConnections(const std::string& xi_strServerName,
     NetApiBuffer buffer(api);
     std::uint32_t read = 0, total = 0, resume = 0;
     const NET_API_STATUS status = api.NetConnectionEnum(
-        server.c_str(), qualifier.c_str(), 1, buffer.Out(), ShareBuffer, &read, &total, &resume);
+        server.c_str(), qualifier.c_str(), 1, buffer.Out(), WholeList, &read, &total, &resume);
     if (status != NERR_Success) {
         reporter.ShowError("cNet_NT.EnumConnections",
                            modErrMsgs::GetNetErrorText(static_cast<long>(status), false));
@@ -353,7 +355,7 @@ NetRecord cNet_NT::GetServerInfo(const std::string& xi_strServerName)
     const SERVER_INFO_101& s = *buffer.As<SERVER_INFO_101>();
     std::string name = PtrToStrW(s.sv101_name);
     if (name.empty())
-        name = AddServerPrefix(xi_strServerName);
+        name = xi_strServerName;
     if (name.empty())
         name = "[Local]";
     const auto type = Long(s.sv101_type);
@@ -372,7 +374,7 @@ NetTable cNet_NT::EnumShares(const std::string& xi_strServerName)
     NetApiBuffer buffer(api);
     std::uint32_t read = 0, total = 0, resume = 0;
     NET_API_STATUS status =
-        api.NetShareEnum(server.c_str(), 2, buffer.Out(), ShareBuffer, &read, &total, &resume);
+        api.NetShareEnum(server.c_str(), 2, buffer.Out(), WholeList, &read, &total, &resume);
     if (status == NERR_Success) {
         if (read == 0 || !buffer.Get())
             return {};
@@ -382,7 +384,7 @@ NetTable cNet_NT::EnumShares(const std::string& xi_strServerName)
         return table;
     }
     read = total = resume = 0;
-    status = api.NetShareEnum(server.c_str(), 1, buffer.Out(), ShareBuffer, &read, &total, &resume);
+    status = api.NetShareEnum(server.c_str(), 1, buffer.Out(), WholeList, &read, &total, &resume);
     if (status != NERR_Success)
         RaiseCall("EnumShares", status);
     if (read == 0 || !buffer.Get())

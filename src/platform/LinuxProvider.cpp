@@ -1,6 +1,8 @@
 #include "platform/LinuxProvider.h"
 
 #include "platform/MountTable.h"
+#include "platform/SambaOutput.h"
+#include "platform/SambaStatus.h"
 #include "util/FileOps.h"
 
 #include <algorithm>
@@ -33,13 +35,8 @@ namespace mallow::platform {
 
 namespace {
 
-constexpr DWORD MoreData = 234;
-constexpr DWORD AccessDenied = 5;
-constexpr DWORD BadNetPath = 53;
-constexpr DWORD UnexpectedNetError = 59;
-constexpr DWORD LogonFailure = 1326;
-constexpr DWORD DeviceInUse = 2404;
-constexpr DWORD Timeout = 121;
+constexpr DWORD MoreData = ERROR_MORE_DATA;
+constexpr DWORD UnexpectedNetError = ERROR_UNEXP_NET_ERR;
 
 std::string Text(const char* s)
 {
@@ -77,25 +74,25 @@ DWORD CodeOfErrno(int error)
 {
     switch (error) {
     case EACCES:
-        return LogonFailure;
+        return ERROR_LOGON_FAILURE;
     case EPERM:
-        return AccessDenied;
+        return ERROR_ACCESS_DENIED;
     case ENOENT:
     case ENODEV:
     case ENOTDIR:
         return ERROR_BAD_NET_NAME;
     case ETIMEDOUT:
-        return Timeout;
+        return ERROR_SEM_TIMEOUT;
     case EHOSTUNREACH:
     case ECONNREFUSED:
     case ENETUNREACH:
     case EHOSTDOWN:
     case EINVAL:
-        return BadNetPath;
+        return ERROR_BAD_NETPATH;
     case EBUSY:
-        return DeviceInUse;
+        return ERROR_DEVICE_IN_USE;
     case ENOMEM:
-        return 8;
+        return ERROR_NOT_ENOUGH_MEMORY;
     default:
         return UnexpectedNetError;
     }
@@ -180,7 +177,7 @@ class SmbContext
 {
 public:
     SmbContext(const NetCredentials& credentials, unsigned timeoutMs)
-        : auth{Effective(credentials)}, ctx(smbc_new_context())
+        : auth{Effective(credentials)}, ctx((UseSambaLibraries(), smbc_new_context()))
     {
         if (!ctx)
             return;
@@ -212,6 +209,7 @@ public:
     {
         if (!ctx)
             return ENOMEM;
+        const SambaOutputCapture quiet;
         SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, url.c_str());
         if (!dir)
             return errno ? errno : EIO;
@@ -227,6 +225,7 @@ public:
     {
         if (!ctx)
             return ENOMEM;
+        const SambaOutputCapture quiet;
         SMBCFILE* file = smbc_getFunctionOpen(ctx)(ctx, url.c_str(), O_RDONLY, 0);
         if (!file)
             return errno ? errno : EIO;
@@ -371,7 +370,7 @@ DWORD LinuxProvider::Connect(const std::string& remote, const std::string& local
             kill(child, SIGKILL);
             waitpid(child, &status, 0);
             close(errorPipe[0]);
-            return Fail(Timeout, "mount.cifs did not finish in time");
+            return Fail(ERROR_SEM_TIMEOUT, "mount.cifs did not finish in time");
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -392,7 +391,7 @@ DWORD LinuxProvider::WNetAddConnection2A(const NETRESOURCEA* resource, const cha
                                          const char* userName, DWORD /*flags*/)
 {
     if (!resource)
-        return Fail(87, "no resource");
+        return Fail(ERROR_INVALID_PARAMETER, "no resource");
     return Connect(Text(resource->lpRemoteName), Text(resource->lpLocalName), password, userName);
 }
 
@@ -447,7 +446,7 @@ DWORD LinuxProvider::WNetDisconnectDialog(HWND owner, DWORD)
 DWORD LinuxProvider::WNetConnectionDialog1A(CONNECTDLGSTRUCTA* dialog)
 {
     if (!dialog)
-        return Fail(87, "no dialog structure");
+        return Fail(ERROR_INVALID_PARAMETER, "no dialog structure");
     if (!options.dialogs)
         return Fail(ERROR_NOT_SUPPORTED, "no connection dialog in this program");
     const std::string remote =
@@ -462,7 +461,7 @@ DWORD LinuxProvider::WNetConnectionDialog1A(CONNECTDLGSTRUCTA* dialog)
 DWORD LinuxProvider::WNetDisconnectDialog1A(DISCDLGSTRUCTA* dialog)
 {
     if (!dialog)
-        return Fail(87, "no dialog structure");
+        return Fail(ERROR_INVALID_PARAMETER, "no dialog structure");
     constexpr DWORD NoForce = 0x40;
     return WNetCancelConnection2A(dialog->lpLocalName, 0, (dialog->dwFlags & NoForce) == 0);
 }
@@ -492,7 +491,7 @@ DWORD LinuxProvider::WNetGetUniversalNameA(const char* localPath, DWORD infoLeve
         return NO_ERROR;
     }
     if (infoLevel != UNIVERSAL_NAME_INFO_LEVEL)
-        return Fail(124, "unknown information level");
+        return Fail(ERROR_INVALID_LEVEL, "unknown information level");
     BufferLayout layout(buffer, bufferSize, sizeof(UNIVERSAL_NAME_INFOA));
     layout.Need(universal);
     if (!layout.Fits())
@@ -535,22 +534,42 @@ DWORD LinuxProvider::WNetOpenEnumA(DWORD, DWORD, DWORD, const NETRESOURCEA* reso
     *handle = nullptr;
     std::string url = "smb://";
     std::string server;
+    bool workgroup = false;
     if (resource && resource->lpRemoteName && *resource->lpRemoteName) {
         const std::string remote = resource->lpRemoteName;
         if (const auto parts = SplitRemote(remote)) {
             if (!parts->share.empty())
-                return Fail(1207, "a share is not a container");
+                return Fail(ERROR_NOT_CONTAINER, "a share is not a container");
             server = parts->server;
             url += server + "/";
         } else {
             url += remote + "/";
+            workgroup = true;
         }
     }
+    const bool top = url == "smb://";
     SmbContext smb(options.credentials, options.timeoutMs);
     std::vector<SmbContext::Entry> entries;
-    if (const int error = smb.List(url, entries)) {
-        if (error == EACCES || error == EPERM)
-            return Fail(ERROR_NOT_AUTHENTICATED, std::strerror(error));
+    const int error = smb.List(url, entries);
+    if (error == EACCES || error == EPERM)
+        return Fail(ERROR_NOT_AUTHENTICATED, std::strerror(error));
+    if (top && (error || entries.empty())) {
+        // The workgroups of the network come from a browse master. Without one, the servers
+        // Mallow knows of stand in for them.
+        for (const auto& known : KnownServers(
+                 options.servers, Text(std::getenv("MALLOW_SMB_SERVERS")), ReadMountTable()))
+            entries.push_back({SMBC_SERVER, known, ""});
+        if (entries.empty())
+            return Fail(ERROR_NO_BROWSER_SERVERS_FOUND,
+                        "No browse master answered with the workgroups of the network" +
+                            (error ? " (" + std::string(std::strerror(error)) + ")" : "") +
+                            ". Name the servers in MALLOW_SMB_SERVERS or mount their shares.");
+    } else if (error && workgroup) {
+        return Fail(ERROR_EXTENDED_ERROR, "No browse master answered with the servers of the "
+                                          "workgroup " +
+                                              url.substr(6, url.size() - 7) + " (" +
+                                              std::strerror(error) + ").");
+    } else if (error) {
         return Fail(ERROR_EXTENDED_ERROR, "Listing " + url + ": " + std::strerror(error));
     }
     auto enumeration = std::make_unique<Enumeration>();
@@ -594,7 +613,7 @@ DWORD LinuxProvider::WNetEnumResourceA(HANDLE handle, DWORD* count, void* buffer
 {
     auto* enumeration = static_cast<Enumeration*>(handle);
     if (!enumeration)
-        return Fail(6, "no enumeration");
+        return Fail(ERROR_INVALID_HANDLE, "no enumeration");
     if (enumeration->next >= enumeration->records.size())
         return ERROR_NO_MORE_ITEMS;
     const std::size_t wanted =
@@ -741,7 +760,7 @@ DWORD LinuxProvider::WNetUseConnectionA(HWND, const NETRESOURCEA* resource, cons
                                         DWORD* bufferSize, DWORD* result)
 {
     if (!resource)
-        return Fail(87, "no resource");
+        return Fail(ERROR_INVALID_PARAMETER, "no resource");
     if (result)
         *result = 0;
     const std::string remote = Text(resource->lpRemoteName);
@@ -770,7 +789,7 @@ DWORD LinuxProvider::WNetGetLastErrorA(DWORD* error, char* errorBuffer, DWORD er
                                        char* nameBuffer, DWORD nameSize)
 {
     if (!error || !errorBuffer || !nameBuffer || errorSize == 0 || nameSize == 0)
-        return 87;
+        return ERROR_INVALID_PARAMETER;
     *error = lastError;
     std::snprintf(errorBuffer, errorSize, "%s", lastErrorText.c_str());
     std::snprintf(nameBuffer, nameSize, "%s", ProviderName());

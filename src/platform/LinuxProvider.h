@@ -20,6 +20,10 @@ public:
         unsigned timeoutMs = 5000;
         NetCredentials credentials;
         ConnectionDialogs* dialogs = nullptr;
+        /// Servers walked at the top of the network where no browse master lists its
+        /// workgroups, with those named in MALLOW_SMB_SERVERS and those whose shares are
+        /// mounted here.
+        std::vector<std::string> servers;
     };
 
     LinuxProvider();

@@ -24,6 +24,7 @@ constexpr MessageEntry SystemTexts[] = {
     {8, "Not enough storage is available to process this command.\r\n"},
     {14, "Not enough storage is available to complete this operation.\r\n"},
     {21, "The device is not ready.\r\n"},
+    {31, "A device attached to the system is not functioning.\r\n"},
     {32, "The process cannot access the file because it is being used by another process.\r\n"},
     {33, "The process cannot access the file because another process has locked a portion of "
          "the file.\r\n"},
@@ -63,6 +64,7 @@ constexpr MessageEntry SystemTexts[] = {
     {110, "The system cannot open the device or file specified.\r\n"},
     {111, "The file name is too long.\r\n"},
     {120, "This function is not supported on this system.\r\n"},
+    {121, "The semaphore timeout period has expired.\r\n"},
     {122, "The data area passed to a system call is too small.\r\n"},
     {123, "The filename, directory name, or volume label syntax is incorrect.\r\n"},
     {124, "The system call level is not correct.\r\n"},
@@ -125,10 +127,13 @@ constexpr MessageEntry SystemTexts[] = {
     {1245, "The operation being requested was not performed because the user has not logged "
            "on to the network. The specified service does not exist.\r\n"},
     {1311, "There are currently no logon servers available to service the logon request.\r\n"},
+    {1317, "The specified user does not exist.\r\n"},
     {1326, "Logon failure: unknown user name or bad password.\r\n"},
     {1327, "Logon failure: user account restriction.  Possible reasons are blank passwords "
            "not allowed, logon hour restrictions, or a policy restriction has been "
            "enforced.\r\n"},
+    {1328, "Logon failure: account logon time restriction violation.\r\n"},
+    {1329, "Logon failure: user not allowed to log on to this computer.\r\n"},
     {1330, "Logon failure: the specified account password has expired.\r\n"},
     {1331, "Logon failure: account currently disabled.\r\n"},
     {1355, "The specified domain either does not exist or could not be contacted.\r\n"},
@@ -138,7 +143,12 @@ constexpr MessageEntry SystemTexts[] = {
     {1726, "The remote procedure call failed.\r\n"},
     {1727, "The remote procedure call failed and did not execute.\r\n"},
     {1753, "There are no more endpoints available from the endpoint mapper.\r\n"},
+    {1789, "The trust relationship between this workstation and the primary domain "
+           "failed.\r\n"},
+    {1793, "Logon failure: the specified account has expired.\r\n"},
+    {1907, "The user's password must be changed before logging on the first time.\r\n"},
     {1909, "The referenced account is currently locked out and may not be logged on to.\r\n"},
+    {6118, "The list of servers for this workgroup is not currently available\r\n"},
 };
 
 // LAN Manager codes as servers return them.
@@ -543,6 +553,17 @@ const MessageSource& BuiltInMessages()
 {
     static const BuiltInSource source;
     return source;
+}
+
+bool HasPlatformText(std::uint32_t code)
+{
+    const auto& source = BuiltInMessages();
+    std::optional<std::span<const std::uint8_t>> table = source.SystemTable();
+    if (code >= 2100 && code <= 2999)
+        table = source.ModuleTable("netmsg.dll");
+    else if (code >= 12000 && code <= 12171)
+        table = source.ModuleTable("wininet.dll");
+    return table && !MessageTableText(*table, code).empty();
 }
 
 } // namespace mallow::platform

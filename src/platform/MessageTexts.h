@@ -30,4 +30,8 @@ public:
 /// 12171. Texts end in CR LF, as the platform's tables do.
 const MessageSource& BuiltInMessages();
 
+/// Whether the tables Mallow carries hold a text for a result code, in the table of its range
+/// (LAN Manager codes 2100 to 2999, internet codes 12000 to 12171, otherwise the system's).
+bool HasPlatformText(std::uint32_t code);
+
 } // namespace mallow::platform

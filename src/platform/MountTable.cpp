@@ -1,7 +1,10 @@
 #include "platform/MountTable.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
+
+#include <strings.h>
 
 namespace mallow::platform {
 
@@ -62,13 +65,30 @@ bool IsShareMount(const MountEntry& m)
     return m.fsType == "cifs" || m.fsType == "smb3";
 }
 
-/// "//server/share" of a share mount's source, which may name a folder below the share.
-std::string ShareOfSource(const std::string& source)
+std::string Joined(const std::vector<std::string>& parts, std::size_t from)
 {
-    const auto parts = Components(source);
+    std::string path;
+    for (std::size_t i = from; i < parts.size(); ++i)
+        path += "/" + parts[i];
+    return path;
+}
+
+/// "//server/share/folder" of a share mount. The source names the share and the folder
+/// inside it that was mounted, if any. The root is the folder the mount shows, counted from
+/// the root of the file system: "/" for the mounted folder itself, the folder below it for a
+/// bind mount of part of it, or the whole folder from the share's root where the kernel
+/// mounted the share and walked down to the folder.
+std::string RemoteOfShareMount(const MountEntry& m)
+{
+    const auto parts = Components(m.source);
     if (parts.size() < 2)
-        return source;
-    return "//" + parts[0] + "/" + parts[1];
+        return m.source;
+    const std::string folder = Joined(parts, 2);
+    const std::string root = Joined(Components(m.root), 0);
+    std::string inside = folder + root;
+    if (!folder.empty() && (root == folder || root.rfind(folder + "/", 0) == 0))
+        inside = root;
+    return "//" + parts[0] + "/" + parts[1] + inside;
 }
 
 } // namespace
@@ -88,6 +108,7 @@ std::vector<MountEntry> ParseMountInfo(const std::string& text)
         if (fields.size() < 5 || separator + 2 >= fields.size())
             continue;
         MountEntry m;
+        m.root = Unescape(fields[3]);
         m.mountPoint = Unescape(fields[4]);
         m.fsType = fields[separator + 1];
         m.source = Unescape(fields[separator + 2]);
@@ -122,7 +143,7 @@ std::optional<NetworkConnection> NetworkConnectionOf(const std::string& path,
     if (!holder)
         return std::nullopt;
     if (IsShareMount(*holder))
-        return NetworkConnection{holder->mountPoint, ShareOfSource(holder->source),
+        return NetworkConnection{holder->mountPoint, RemoteOfShareMount(*holder),
                                  OptionValue(holder->superOptions, "username")};
     if (holder->fsType == "fuse.smbnetfs") {
         const auto parts = Components(rest);
@@ -141,8 +162,35 @@ std::vector<NetworkConnection> MountedShares(const std::vector<MountEntry>& moun
     for (const auto& m : mounts)
         if (IsShareMount(m))
             shares.push_back(
-                {m.mountPoint, ShareOfSource(m.source), OptionValue(m.superOptions, "username")});
+                {m.mountPoint, RemoteOfShareMount(m), OptionValue(m.superOptions, "username")});
     return shares;
+}
+
+std::vector<std::string> KnownServers(const std::vector<std::string>& given,
+                                      const std::string& named,
+                                      const std::vector<MountEntry>& mounts)
+{
+    std::vector<std::string> servers = given;
+    std::string list = named;
+    std::replace_if(
+        list.begin(), list.end(), [](char c) { return c == ',' || c == ';'; }, ' ');
+    std::istringstream words(list);
+    for (std::string word; words >> word;)
+        servers.push_back(word);
+    for (const auto& m : mounts)
+        if (IsShareMount(m))
+            if (const auto parts = Components(m.source); !parts.empty())
+                servers.push_back(parts[0]);
+    std::vector<std::string> unique;
+    for (auto& name : servers) {
+        name.erase(0, name.find_first_not_of("\\/"));
+        const bool seen = std::any_of(unique.begin(), unique.end(), [&](const std::string& u) {
+            return strcasecmp(u.c_str(), name.c_str()) == 0;
+        });
+        if (!name.empty() && !seen)
+            unique.push_back(name);
+    }
+    return unique;
 }
 
 } // namespace mallow::platform

@@ -23,6 +23,9 @@ inline constexpr DWORD ERROR_NOT_CONNECTED = 2250;
 inline constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 inline constexpr DWORD ERROR_BAD_NET_NAME = 67;
 inline constexpr DWORD ERROR_BAD_PROVIDER = 1204;
+inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
+inline constexpr DWORD ERROR_NOT_CONTAINER = 1207;
+inline constexpr DWORD ERROR_DEVICE_IN_USE = 2404;
 inline constexpr DWORD WN_CANCELLED = 0xFFFFFFFF;
 
 inline constexpr DWORD RESOURCE_GLOBALNET = 2;

@@ -2,27 +2,14 @@
 
 #include "platform/NetBuffer.h"
 #include "platform/SambaRpc.h"
+#include "platform/SambaSession.h"
 #include "platform/SrvsvcNdr.h"
 #include "platform/Utf16.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <chrono>
-#include <cstdlib>
-#include <fstream>
-#include <functional>
-#include <mutex>
-#include <set>
-#include <thread>
 #include <vector>
-
-#include <fcntl.h>
-#include <netdb.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 extern "C" {
 #include <netapi.h>
@@ -47,35 +34,6 @@ struct SambaWkstaInfo102
     std::uint32_t wki102_logged_on_users;
 };
 
-std::string Trim(const std::string& text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-/// The host part of a server argument: blanks and leading backslashes go; empty means this
-/// machine, which the library reaches as "localhost".
-std::string HostOf(const char16_t* server)
-{
-    std::string host = Trim(ToUtf8(server));
-    host.erase(0, host.find_first_not_of('\\'));
-    return host.empty() ? "localhost" : host;
-}
-
-bool IsLocal(const char16_t* server)
-{
-    return Trim(ToUtf8(server)).find_first_not_of('\\') == std::string::npos;
-}
-
-/// A loopback name: a connection there is refused at once when nothing listens, so it needs
-/// no reachability probe.
-bool IsLoopback(const std::string& host)
-{
-    return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0;
-}
-
 /// A text argument for the library: empty stays a null pointer, as the library expects.
 struct Arg
 {
@@ -83,105 +41,6 @@ struct Arg
     const char* Get() const { return value.empty() ? nullptr : value.c_str(); }
     std::string value;
 };
-
-// Codes that mean the connection was found dead, so that a cached connection is the likely
-// cause. A timeout or a failed call is not among them: the request may have been carried out,
-// and asking again could do it twice.
-bool IsTransportFailure(NET_API_STATUS code)
-{
-    switch (code) {
-    case 59:   // unexpected network error
-    case 64:   // network name no longer available
-    case 109:  // broken pipe
-    case 232:  // pipe being closed
-    case 233:  // no process on the other end of the pipe
-    case 240:  // session cancelled
-    case 1003: // cannot complete this function (connection failed)
-    case 1722: // RPC server unavailable
-    case 2152: // library's report of a pipe it could not open
-        return true;
-    default:
-        return false;
-    }
-}
-
-/// Raw status codes of the library that carry an NT status rather than a system code.
-NET_API_STATUS Normalize(NET_API_STATUS code)
-{
-    return code >= 0xC0000000 ? RPC_S_CALL_FAILED : code;
-}
-
-/// The process-wide libnetapi context: the library keeps one per process, with its cache of
-/// connections to servers.
-class SharedContext
-{
-public:
-    ~SharedContext() { Reset(); }
-
-    libnetapi_ctx* Get(const NetCredentials& credentials)
-    {
-        if (ctx && credentials != applied)
-            Reset();
-        if (!ctx) {
-            if (libnetapi_init(&ctx) != 0) {
-                ctx = nullptr;
-                return nullptr;
-            }
-            Apply(credentials);
-            applied = credentials;
-            used = false;
-        }
-        return ctx;
-    }
-    bool Used() const { return ctx && used; }
-    void MarkUsed() { used = true; }
-    bool Answered(const std::string& host) const { return answered.count(host) != 0; }
-    void MarkAnswered(const std::string& host) { answered.insert(host); }
-    /// Drops the context and with it every cached connection.
-    void Reset()
-    {
-        if (ctx)
-            libnetapi_free(ctx);
-        ctx = nullptr;
-        used = false;
-        answered.clear();
-    }
-    std::mutex& Mutex() { return mutex; }
-
-private:
-    void Apply(const NetCredentials& handedIn)
-    {
-        std::optional<NetCredentials> credentials;
-        if (!handedIn.user.empty())
-            credentials = handedIn;
-        else
-            credentials = ReadCredentialsFile();
-        if (credentials) {
-            if (!credentials->domain.empty())
-                libnetapi_set_workgroup(ctx, credentials->domain.c_str());
-            libnetapi_set_username(ctx, credentials->user.c_str());
-            libnetapi_set_password(ctx, credentials->password.c_str());
-        }
-        // Without a password the library would prompt on the terminal; an empty one makes it
-        // try a ticket or the guest account instead.
-        const char* password = nullptr;
-        libnetapi_get_password(ctx, &password);
-        if (!password)
-            libnetapi_set_password(ctx, "");
-    }
-
-    libnetapi_ctx* ctx = nullptr;
-    NetCredentials applied;
-    bool used = false;
-    std::set<std::string> answered;
-    std::mutex mutex;
-};
-
-SharedContext& Shared()
-{
-    static SharedContext context;
-    return context;
-}
 
 std::size_t Chars(const std::u16string& s)
 {
@@ -279,155 +138,9 @@ NET_API_STATUS RepackShareInfo2(const ::SHARE_INFO_2* records, std::uint32_t cou
 
 } // namespace
 
-std::optional<NetCredentials> ReadCredentialsFile()
-{
-    std::string path;
-    if (const char* explicitPath = std::getenv("MALLOW_SMB_CREDENTIALS"))
-        path = explicitPath;
-    else if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
-        path = std::string(config) + "/mallow/smb-credentials";
-    else if (const char* home = std::getenv("HOME"))
-        path = std::string(home) + "/.config/mallow/smb-credentials";
-    if (path.empty())
-        return std::nullopt;
-    std::ifstream in(path);
-    if (!in)
-        return std::nullopt;
-    NetCredentials credentials;
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto eq = line.find('=');
-        if (eq == std::string::npos)
-            continue;
-        std::string key = Trim(line.substr(0, eq));
-        std::transform(key.begin(), key.end(), key.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        const std::string value = Trim(line.substr(eq + 1));
-        if (key == "username")
-            credentials.user = value;
-        else if (key == "password")
-            credentials.password = value;
-        else if (key == "domain")
-            credentials.domain = value;
-    }
-    if (credentials.user.empty())
-        return std::nullopt;
-    return credentials;
-}
-
-std::optional<bool> SmbServerAnswers(const std::string& host, unsigned timeoutMs)
-{
-    addrinfo hints{};
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), "445", &hints, &found) != 0 || !found)
-        return std::nullopt;
-    std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> addresses(found, &freeaddrinfo);
-
-    // A negotiation offering NT LM 0.12 and SMB 2: every SMB server answers it.
-    static const std::uint8_t negotiate[] = {
-        0x00, 0x00, 0x00, 0x45, 0xFF, 'S',  'M',  'B',  0x72, 0x00, 0x00, 0x00, 0x00, 0x18, 0x53,
-        0xC8, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF,
-        0xFE, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x22, 0x00, 0x02, 'N',  'T',  ' ',  'L',  'M',
-        ' ',  '0',  '.',  '1',  '2',  0x00, 0x02, 'S',  'M',  'B',  ' ',  '2',  '.',  '0',  '0',
-        '2',  0x00, 0x02, 'S',  'M',  'B',  ' ',  '2',  '.',  '?',  '?',  '?',  0x00};
-
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    auto remainingMs = [&] {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        return static_cast<int>(std::max<long long>(0, left.count()));
-    };
-    for (addrinfo* a = addresses.get(); a; a = a->ai_next) {
-        const int fd =
-            socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
-        if (fd < 0)
-            continue;
-        std::unique_ptr<int, void (*)(int*)> guard(new int(fd), [](int* p) {
-            close(*p);
-            delete p;
-        });
-        if (connect(fd, a->ai_addr, a->ai_addrlen) != 0 && errno != EINPROGRESS)
-            continue;
-        pollfd p{fd, POLLOUT, 0};
-        if (poll(&p, 1, remainingMs()) != 1)
-            continue;
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
-            continue;
-        if (send(fd, negotiate, sizeof negotiate, MSG_NOSIGNAL) != sizeof negotiate)
-            continue;
-        // The answer must look like SMB: a session message whose header starts with the
-        // SMB 1 or SMB 2 signature. Anything else (a proxy, another service) is no server.
-        std::uint8_t header[8];
-        std::size_t got = 0;
-        while (got < sizeof header) {
-            p = {fd, POLLIN, 0};
-            if (poll(&p, 1, remainingMs()) != 1)
-                break;
-            const ssize_t n = recv(fd, header + got, sizeof header - got, 0);
-            if (n <= 0)
-                break;
-            got += static_cast<std::size_t>(n);
-        }
-        if (got == sizeof header && header[0] == 0 && (header[4] == 0xFF || header[4] == 0xFE) &&
-            header[5] == 'S' && header[6] == 'M' && header[7] == 'B')
-            return true;
-    }
-    return false;
-}
-
 SambaNetApi::SambaNetApi() : SambaNetApi(Options{}) {}
 
 SambaNetApi::SambaNetApi(Options options) : options(std::move(options)) {}
-
-namespace {
-
-/// Runs one library call against `server` under the shared context. A named server is first
-/// checked to answer SMB at all, once per cached connection, with the check running while the
-/// library prepares its context. On a transport failure over a cached connection the cache is
-/// dropped and a call that only reads is made once more on a fresh one; a call that changes
-/// something is not, since it may have been carried out before the connection went.
-enum class Retry { OnDeadConnection, Never };
-
-NET_API_STATUS Call(const SambaNetApi::Options& options, const char16_t* server,
-                    const std::function<NET_API_STATUS(libnetapi_ctx*, const std::string&)>& f,
-                    Retry retry = Retry::OnDeadConnection)
-{
-    const std::string host = HostOf(server);
-    const bool probe = !IsLocal(server) && !IsLoopback(host);
-    auto& shared = Shared();
-    std::lock_guard lock(shared.Mutex());
-    for (int attempt = 0;; ++attempt) {
-        const bool hadConnections = shared.Used();
-        libnetapi_ctx* ctx = nullptr;
-        if (probe && !shared.Answered(host)) {
-            std::optional<bool> answered;
-            std::thread prober([&] { answered = SmbServerAnswers(host, options.timeoutMs); });
-            ctx = shared.Get(options.credentials);
-            prober.join();
-            if (answered == false)
-                return ERROR_BAD_NETPATH;
-            if (answered)
-                shared.MarkAnswered(host);
-        } else {
-            ctx = shared.Get(options.credentials);
-        }
-        if (!ctx)
-            return ERROR_NOT_ENOUGH_MEMORY;
-        const NET_API_STATUS status = f(ctx, host);
-        shared.MarkUsed();
-        if (status != 0 && IsTransportFailure(status) && hadConnections) {
-            shared.Reset();
-            if (retry == Retry::OnDeadConnection && attempt == 0)
-                continue;
-        }
-        return Normalize(status);
-    }
-}
-
-} // namespace
 
 NET_API_STATUS SambaNetApi::NetFileEnum(const char16_t* servername, const char16_t* basepath,
                                         const char16_t* username, std::uint32_t level,
@@ -440,7 +153,7 @@ NET_API_STATUS SambaNetApi::NetFileEnum(const char16_t* servername, const char16
     if (level != 3)
         return ERROR_INVALID_LEVEL;
     const Arg base(basepath), user(username);
-    return Call(options, servername, [&](libnetapi_ctx*, const std::string& host) {
+    return CallServer(options, servername, [&](libnetapi_ctx*, const std::string& host) {
         SambaBuffer buffer;
         std::uint32_t read = 0, total = 0, resume = resume_handle ? *resume_handle : 0;
         const NET_API_STATUS status =
@@ -462,7 +175,7 @@ NET_API_STATUS SambaNetApi::NetFileEnum(const char16_t* servername, const char16
 
 NET_API_STATUS SambaNetApi::NetFileClose(const char16_t* servername, std::uint32_t fileid)
 {
-    return Call(
+    return CallServer(
         options, servername,
         [&](libnetapi_ctx*, const std::string& host) {
             return ::NetFileClose(host.c_str(), fileid);
@@ -536,7 +249,7 @@ NET_API_STATUS SambaNetApi::NetSessionEnum(const char16_t* servername,
         return ERROR_INVALID_LEVEL;
     const std::u16string client = UncClientName ? UncClientName : u"";
     const std::u16string user = username ? username : u"";
-    return Call(options, servername, [&](libnetapi_ctx* ctx, const std::string& host) {
+    return CallServer(options, servername, [&](libnetapi_ctx* ctx, const std::string& host) {
         std::vector<srvsvc::SessionEntry> entries;
         const NET_API_STATUS status = EnumerateSessions(ctx, host, client, user, level, prefmaxlen,
                                                         options.timeoutMs, entries);
@@ -599,7 +312,7 @@ NET_API_STATUS SambaNetApi::NetSessionGetInfo(const char16_t* servername,
         return ERROR_INVALID_LEVEL;
     const std::u16string client = WithoutBackslashes(UncClientName ? UncClientName : u"");
     const std::u16string user = username ? username : u"";
-    return Call(options, servername, [&](libnetapi_ctx* ctx, const std::string& host) {
+    return CallServer(options, servername, [&](libnetapi_ctx* ctx, const std::string& host) {
         std::vector<srvsvc::SessionEntry> entries;
         const std::u16string uncClient = client.empty() ? u"" : u"\\\\" + client;
         const NET_API_STATUS status = EnumerateSessions(
@@ -633,7 +346,7 @@ NET_API_STATUS SambaNetApi::NetSessionDel(const char16_t* servername, const char
 {
     const std::u16string client = UncClientName ? UncClientName : u"";
     const std::u16string user = username ? username : u"";
-    return Call(
+    return CallServer(
         options, servername,
         [&](libnetapi_ctx* ctx, const std::string& host) {
             std::vector<std::uint8_t> reply;
@@ -664,7 +377,7 @@ NET_API_STATUS SambaNetApi::NetConnectionEnum(const char16_t* servername, const 
     if (level != 1)
         return ERROR_INVALID_LEVEL;
     const std::u16string which = qualifier ? qualifier : u"";
-    return Call(options, servername, [&](libnetapi_ctx* ctx, const std::string& host) {
+    return CallServer(options, servername, [&](libnetapi_ctx* ctx, const std::string& host) {
         std::vector<std::uint8_t> reply;
         const auto request =
             srvsvc::EncodeConnectionEnumRequest(u"\\\\" + ToUtf16(host), &which, 1, prefmaxlen, 0);
@@ -710,7 +423,7 @@ NET_API_STATUS SambaNetApi::NetServerGetInfo(const char16_t* servername, std::ui
     *bufptr = nullptr;
     if (level != 101)
         return ERROR_INVALID_LEVEL;
-    return Call(options, servername, [&](libnetapi_ctx*, const std::string& host) {
+    return CallServer(options, servername, [&](libnetapi_ctx*, const std::string& host) {
         SambaBuffer buffer;
         const NET_API_STATUS status = ::NetServerGetInfo(host.c_str(), 101, &buffer.data);
         if (status != 0)
@@ -734,7 +447,7 @@ NET_API_STATUS SambaNetApi::NetWkstaGetInfo(const char16_t* servername, std::uin
     *bufptr = nullptr;
     if (level != 102)
         return ERROR_INVALID_LEVEL;
-    return Call(options, servername, [&](libnetapi_ctx*, const std::string& host) {
+    return CallServer(options, servername, [&](libnetapi_ctx*, const std::string& host) {
         SambaBuffer buffer;
         const NET_API_STATUS status = ::NetWkstaGetInfo(host.c_str(), 102, &buffer.data);
         if (status != 0)
@@ -767,7 +480,7 @@ NET_API_STATUS SambaNetApi::NetShareEnum(const char16_t* servername, std::uint32
     *entriesread = *totalentries = 0;
     if (level != 1 && level != 2)
         return ERROR_INVALID_LEVEL;
-    return Call(options, servername, [&](libnetapi_ctx*, const std::string& host) {
+    return CallServer(options, servername, [&](libnetapi_ctx*, const std::string& host) {
         SambaBuffer buffer;
         std::uint32_t read = 0, total = 0, resume = 0;
         const NET_API_STATUS status = ::NetShareEnum(host.c_str(), level, &buffer.data,
@@ -796,7 +509,7 @@ NET_API_STATUS SambaNetApi::NetShareGetInfo(const char16_t* servername, const ch
     if (level != 2)
         return ERROR_INVALID_LEVEL;
     const Arg share(netname);
-    return Call(options, servername, [&](libnetapi_ctx*, const std::string& host) {
+    return CallServer(options, servername, [&](libnetapi_ctx*, const std::string& host) {
         SambaBuffer buffer;
         const NET_API_STATUS status =
             ::NetShareGetInfo(host.c_str(), share.value.c_str(), 2, &buffer.data);
@@ -840,7 +553,7 @@ NET_API_STATUS SambaNetApi::NetShareAdd(const char16_t* servername, std::uint32_
     if (!buf)
         return ERROR_INVALID_PARAMETER;
     SambaShare share(*reinterpret_cast<const SHARE_INFO_2*>(buf));
-    return Call(
+    return CallServer(
         options, servername,
         [&](libnetapi_ctx*, const std::string& host) {
             std::uint32_t error = 0;
@@ -856,7 +569,7 @@ NET_API_STATUS SambaNetApi::NetShareDel(const char16_t* servername, const char16
                                         std::uint32_t reserved)
 {
     const Arg share(netname);
-    return Call(
+    return CallServer(
         options, servername,
         [&](libnetapi_ctx*, const std::string& host) {
             return ::NetShareDel(host.c_str(), share.value.c_str(), reserved);
@@ -874,7 +587,7 @@ NET_API_STATUS SambaNetApi::NetShareSetInfo(const char16_t* servername, const ch
         return ERROR_INVALID_PARAMETER;
     const Arg name(netname);
     SambaShare share(*reinterpret_cast<const SHARE_INFO_2*>(buf));
-    return Call(
+    return CallServer(
         options, servername,
         [&](libnetapi_ctx*, const std::string& host) {
             std::uint32_t error = 0;

@@ -25,15 +25,17 @@ std::optional<NetCredentials> ReadCredentialsFile();
 
 /// The NT server library over Samba: libnetapi for the file, share, server and workstation
 /// calls, and the server service's session and connection requests marshalled by Mallow and
-/// sent over libnetapi's connection. Before a server is asked, a bounded probe checks that it
-/// answers SMB at all, so that an unreachable server gives error 53 within the timeout rather
-/// than after the library's own, much longer waits.
+/// sent over libnetapi's connection. Every call ends within the timeout, from the probe that
+/// checks that a server answers SMB at all (an unreachable server gives 53) to the answer (a
+/// server service that does not answer in time gives 121), rather than after the library's
+/// own, much longer waits. A failed connection gives the code a Windows client gets.
 class SambaNetApi : public NetApi
 {
 public:
     struct Options
     {
-        /// Bound of the reachability probe and of each session or connection request.
+        /// Bound of each call in milliseconds, the probe, the connection and the pipe open
+        /// included.
         unsigned timeoutMs = 5000;
         /// Used instead of the client configuration's credentials when not empty.
         NetCredentials credentials;

@@ -1,5 +1,7 @@
 #include "platform/SambaRpc.h"
 
+#include "platform/SambaStatus.h"
+
 #include <cstddef>
 #include <memory>
 
@@ -19,27 +21,11 @@ namespace mallow::platform {
 
 namespace {
 
-constexpr std::uint32_t NetNameDeleted = 64;
-constexpr std::uint32_t SemTimeout = 121;
-constexpr std::uint32_t RpcServerUnavailable = 1722;
-constexpr std::uint32_t RpcCallFailed = 1726;
-constexpr std::uint32_t DestinationNotFound = 2152;
-
+/// The code of an exchange that failed on the way: a broken connection or pipe, a timeout, or
+/// the failed call.
 std::uint32_t ExchangeFailure(std::uint32_t ntStatus)
 {
-    switch (ntStatus) {
-    case 0xC00000B5: // I/O timeout
-        return SemTimeout;
-    case 0xC000020C: // connection disconnected
-    case 0xC000020D: // connection reset
-    case 0xC0000241: // connection aborted
-    case 0xC0000011: // end of file
-    case 0xC00000B0: // pipe disconnected
-    case 0xC000014B: // pipe broken
-        return NetNameDeleted;
-    default:
-        return RpcCallFailed;
-    }
+    return CodeOfNtStatus(ntStatus, RPC_S_CALL_FAILED);
 }
 
 struct TallocFree
@@ -59,7 +45,7 @@ std::uint32_t SrvsvcRawCall(libnetapi_ctx* ctx, const std::string& server, std::
     if (!W_ERROR_IS_OK(opened) || !handle) {
         // The library reports a pipe it could not open as a missing printer destination.
         const std::uint32_t code = W_ERROR_V(opened);
-        return code == DestinationNotFound || code == 0 ? RpcServerUnavailable : code;
+        return code == NERR_DestNotFound || code == 0 ? RPC_S_SERVER_UNAVAILABLE : code;
     }
     dcerpc_binding_handle_set_timeout(handle, timeoutMs);
 

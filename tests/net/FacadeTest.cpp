@@ -119,6 +119,9 @@ TEST(NtCalls, ServerResultsAndFailures)
 
     const auto server = nt.GetServerInfo("");
     EXPECT_EQ(TextOf(server[0]), "[Local]");
+    // A server that gives no name is named by the argument as it was given.
+    EXPECT_EQ(TextOf(nt.GetServerInfo("fs1")[0]), "fs1");
+    EXPECT_EQ(TextOf(nt.GetServerInfo("\\\\fs1")[0]), "\\\\fs1");
     EXPECT_EQ(NumberOf(server[2]), 500);
     EXPECT_EQ(TextOf(server[6]), "A LAN Manager workstation|A LAN Manager server|Windows "
                                  "NT/Windows 2000 workstation or server");

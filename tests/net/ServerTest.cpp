@@ -4,16 +4,27 @@
 #include "net/NetErrors.h"
 #include "net/cNetCalls.h"
 #include "net/modNetCommon.h"
+#include "net/modWNetCalls.h"
 #include "platform/LinuxProvider.h"
 #include "platform/SambaNetApi.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <memory>
+#include <mutex>
+#include <set>
 #include <thread>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
 
 using namespace mallow;
 using namespace mallow::net;
@@ -28,9 +39,9 @@ const std::string DataUrl = "smb://127.0.0.1/Data";
 /// Services against the test server, as root with its password.
 struct ServerServices
 {
-    explicit ServerServices(unsigned timeoutMs = 5000)
-        : api(platform::SambaNetApi::Options{timeoutMs, {"root", Password, ""}}),
-          provider(platform::LinuxProvider::Options{timeoutMs, {"root", Password, ""}, nullptr})
+    explicit ServerServices(unsigned timeoutMs = 5000, const std::string& password = Password)
+        : api(platform::SambaNetApi::Options{timeoutMs, {"root", password, ""}}),
+          provider(platform::LinuxProvider::Options{timeoutMs, {"root", password, ""}, nullptr, {}})
     {
         services = {&platform::SystemVersion(), &api, &provider, &reporter};
     }
@@ -69,6 +80,82 @@ bool Eventually(const std::function<bool()>& done)
 }
 
 using test::Raised;
+using Clock = std::chrono::steady_clock;
+
+/// Stops the test server's RPC workers (rpcd_classic) while it lives, those the server starts
+/// meanwhile included, so that its server service takes requests and never answers; lets
+/// them all go on afterwards.
+class StalledRpcWorkers
+{
+public:
+    StalledRpcWorkers()
+    {
+        Sweep();
+        watcher = std::thread([this] {
+            while (!done) {
+                Sweep();
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        });
+    }
+    ~StalledRpcWorkers()
+    {
+        done = true;
+        watcher.join();
+        std::lock_guard lock(mutex);
+        for (const pid_t pid : stopped)
+            kill(pid, SIGCONT);
+    }
+    std::size_t Count()
+    {
+        std::lock_guard lock(mutex);
+        return stopped.size();
+    }
+
+private:
+    void Sweep()
+    {
+        const std::string config = "--configfile=" + StateDir + "/smb.conf";
+        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            const std::string name = entry.path().filename();
+            if (name.find_first_not_of("0123456789") != std::string::npos)
+                continue;
+            const std::string cmdline = CommandLine(entry.path() / "cmdline");
+            if (cmdline.find("rpcd_classic") == std::string::npos ||
+                cmdline.find(config + " ") == std::string::npos)
+                continue;
+            const pid_t pid = std::stoi(name);
+            std::lock_guard lock(mutex);
+            if (stopped.insert(pid).second)
+                kill(pid, SIGSTOP);
+        }
+    }
+    /// The command line of a process, its arguments separated by blanks; empty for a process
+    /// that has gone meanwhile.
+    static std::string CommandLine(const std::filesystem::path& file)
+    {
+        std::string text;
+        const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return text;
+        char chunk[512];
+        for (ssize_t n; (n = read(fd, chunk, sizeof chunk)) > 0;)
+            text.append(chunk, static_cast<std::size_t>(n));
+        close(fd);
+        std::replace(text.begin(), text.end(), '\0', ' ');
+        return text;
+    }
+
+    std::mutex mutex;
+    std::set<pid_t> stopped;
+    std::atomic<bool> done{false};
+    std::thread watcher;
+};
+
+long long MillisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
 
 class ServerTest : public ::testing::Test
 {
@@ -308,4 +395,168 @@ TEST_F(ServerTest, ACachedConnectionToARestartedServerIsReplaced)
     ASSERT_EQ(std::system(restart.c_str()), 0);
     EXPECT_NO_THROW(cNetCalls(server.services).EnumShares(Server));
     EXPECT_NO_THROW(cNetCalls(server.services).EnumSessions(Server));
+}
+
+TEST_F(ServerTest, AStalledServerServiceEndsEachCallWithinTheBound)
+{
+    constexpr unsigned Bound = 1500;
+    ServerServices bounded(Bound);
+    // The workers run (a cold server takes a moment to start them) and the layer's connection
+    // to the server is made and kept.
+    ASSERT_NO_THROW(cNetCalls(server.services).EnumSessions(Server));
+    const std::vector<std::pair<std::string, std::function<void(cNetCalls&)>>> members = {
+        {"EnumSessions", [](cNetCalls& c) { c.EnumSessions(Server); }},
+        {"EnumFiles", [](cNetCalls& c) { c.EnumFiles(Server); }},
+        {"EnumShares", [](cNetCalls& c) { c.EnumShares(Server); }},
+        {"CloseFile", [](cNetCalls& c) { c.CloseFile(1, Server, ""); }},
+    };
+    {
+        StalledRpcWorkers stalled;
+        ASSERT_GT(stalled.Count(), 0u);
+        for (const auto& [member, call] : members) {
+            cNetCalls calls(bounded.services);
+            const auto start = Clock::now();
+            const auto e = Raised([&] { call(calls); });
+            EXPECT_LT(MillisecondsSince(start), Bound + 1000) << member;
+            EXPECT_EQ(e.Number(), ServerCallError) << member;
+            EXPECT_EQ(e.Source(), "cNet_NT." + member + "()");
+            EXPECT_EQ(e.Description(), "The semaphore timeout period has expired.") << member;
+            // A server that has just run out of time is not waited for again within the bound:
+            // the next member waits that out, so that it asks the server for real.
+            std::this_thread::sleep_for(std::chrono::milliseconds(Bound));
+        }
+        cNetCalls calls(bounded.services);
+        const auto start = Clock::now();
+        EXPECT_TRUE(calls.EnumConnections(Server, "Data").IsEmpty());
+        EXPECT_LT(MillisecondsSince(start), Bound + 1000);
+        ASSERT_EQ(bounded.reporter.shown.size(), 1u);
+        EXPECT_NE(bounded.reporter.shown[0].find("The semaphore timeout period has expired."),
+                  std::string::npos);
+    }
+    // Once the workers go on, the next call works.
+    EXPECT_TRUE(Eventually([&] {
+        try {
+            return !cNetCalls(bounded.services).EnumSessions(Server).IsEmpty();
+        } catch (const MallowError&) {
+            return false;
+        }
+    }));
+}
+
+TEST_F(ServerTest, AWrongPasswordAndAnUnknownServerGetTheirOwnTexts)
+{
+    ServerServices wrong(5000, "wrong");
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    cNetCalls calls(wrong.services);
+    const auto logon = Raised([&] { calls.EnumSessions(Server); });
+    const auto files = Raised([&] { calls.EnumFiles(Server); });
+    const auto unknown =
+        Raised([&] { cNetCalls(server.services).EnumFiles("nosuchhost.invalid"); });
+    const std::string printed =
+        testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+    for (const auto& e : {logon, files}) {
+        EXPECT_EQ(e.Number(), ServerCallError);
+        EXPECT_EQ(e.Description(), "Logon failure: unknown user name or bad password.");
+    }
+    EXPECT_EQ(unknown.Source(), "cNet_NT.EnumFiles()");
+    EXPECT_EQ(unknown.Description(), "The network path was not found.");
+    // The library's own reports stay off the terminal.
+    EXPECT_EQ(printed.find("NT_STATUS"), std::string::npos) << printed;
+    EXPECT_EQ(printed.find("session setup"), std::string::npos) << printed;
+}
+
+TEST_F(ServerTest, LongListsOfSharesAndConnectionsAreListedWhole)
+{
+    constexpr int Shares = 70;
+    constexpr int Clients = 24;
+    const std::string folder = StateDir + "/Many";
+    std::filesystem::create_directories(folder);
+    // Long names (80 characters, the most a share name may have) make both lists far longer
+    // than a buffer of a few kilobytes.
+    auto nameOf = [](int i) { return std::string(77, 'M') + std::to_string(100 + i); };
+    std::string path = "C:" + folder;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    // The shares go into the server's file of added shares at once, read in one reload: as
+    // many calls of AddShare would each have the server read its whole configuration again.
+    const std::string sharesFile = StateDir + "/shares.conf";
+    auto reload = [&] {
+        const std::string command = "bash " MALLOW_SAMBA_SCRIPTS "/share-command.sh reload " +
+                                    sharesFile + " " + StateDir + "/smb.conf";
+        return std::system(command.c_str());
+    };
+    std::string before;
+    {
+        std::ifstream in(sharesFile);
+        before.assign(std::istreambuf_iterator<char>(in), {});
+        std::ofstream out(sharesFile, std::ios::app);
+        for (int i = 0; i < Shares; ++i)
+            out << "[" << nameOf(i) << "]\n    path = " << folder << "\n    comment = Share " << i
+                << "\n    read only = no\n";
+    }
+    ASSERT_EQ(reload(), 0);
+    cNetCalls calls(server.services);
+    auto listedWithPath = [&] {
+        const NetTable shares = calls.EnumShares(Server);
+        int found = 0;
+        for (int r = 0; !shares.IsEmpty() && r < shares.Rows(); ++r)
+            if (TextOf(shares(0, r)).rfind("MMM", 0) == 0 && TextOf(shares(2, r)) == path &&
+                TextOf(shares(9, r)) != "UNKNOWN")
+                ++found;
+        return found;
+    };
+    EXPECT_TRUE(Eventually([&] { return listedWithPath() == Shares; })) << listedWithPath();
+
+    std::vector<std::unique_ptr<test::SambaClient>> clients;
+    std::vector<SMBCFILE*> held;
+    for (int i = 0; i < Clients; ++i) {
+        clients.push_back(std::make_unique<test::SambaClient>("root", Password));
+        held.push_back(clients.back()->Open("smb://127.0.0.1/" + nameOf(0) + "/held.mdb"));
+        ASSERT_NE(held.back(), nullptr);
+    }
+    const NetTable connections = calls.EnumConnections(Server, nameOf(0));
+    EXPECT_TRUE(server.reporter.shown.empty())
+        << (server.reporter.shown.empty() ? "" : server.reporter.shown[0]);
+    ASSERT_FALSE(connections.IsEmpty());
+    EXPECT_GE(connections.Rows(), Clients);
+    EXPECT_EQ(TextOf(connections(1, 0)), nameOf(0));
+    for (std::size_t i = 0; i < held.size(); ++i)
+        clients[i]->Close(held[i]);
+    clients.clear();
+    std::ofstream(sharesFile) << before;
+    EXPECT_EQ(reload(), 0);
+    EXPECT_TRUE(Eventually([&] { return listedWithPath() == 0; }));
+}
+
+TEST_F(ServerTest, WithoutABrowseMasterTheKnownServersAreWalked)
+{
+    unsetenv("MALLOW_SMB_SERVERS");
+    using Options = platform::LinuxProvider::Options;
+    platform::LinuxProvider alone(Options{5000, {"root", Password, ""}, nullptr, {}});
+    platform::HANDLE top = nullptr;
+    if (alone.WNetOpenEnumA(2, 0, 0, nullptr, &top) == 0) {
+        alone.WNetCloseEnum(top);
+        GTEST_SKIP() << "this machine's network lists its workgroups or has shares mounted";
+    }
+    const auto none = Raised([&] { modWNetCalls::EnumResources(alone, -1, false); });
+    EXPECT_EQ(none.Number(), ProviderErrorBase + 6118);
+    EXPECT_EQ(none.Description(), "When calling WNetOpenEnum, got the error, \r\n\r\n'The list "
+                                  "of servers for this workgroup is not currently available'");
+    EXPECT_NE(modWNetCalls::GetExtendedErrorText(alone, 6118).find("No browse master answered"),
+              std::string::npos);
+
+    auto walk = [](platform::LinuxProvider& provider) {
+        const NetTable network = modWNetCalls::EnumResources(provider, -1, false);
+        std::set<std::string> found;
+        for (int r = 0; r < network.Rows(); ++r)
+            found.insert(TextOf(network(0, r)) + " " + TextOf(network(4, r)));
+        return found;
+    };
+    platform::LinuxProvider told(Options{5000, {"root", Password, ""}, nullptr, {"\\\\127.0.0.1"}});
+    const auto found = walk(told);
+    EXPECT_TRUE(found.count("\\\\127.0.0.1 Server"));
+    EXPECT_TRUE(found.count("\\\\127.0.0.1\\Data Share"));
+    setenv("MALLOW_SMB_SERVERS", "127.0.0.1", 1);
+    EXPECT_TRUE(walk(alone).count("\\\\127.0.0.1\\Data Share"));
+    unsetenv("MALLOW_SMB_SERVERS");
 }

@@ -1,6 +1,7 @@
 #include "net/modErrMsgs.h"
 #include "net/modNetCommon.h"
 #include "platform/MessageTable.h"
+#include "platform/SambaStatus.h"
 
 #include <gtest/gtest.h>
 
@@ -109,6 +110,17 @@ TEST(ErrMsgs, TextsComeFromTheTableOfTheirRange)
     EXPECT_EQ(GetNetErrorText(987654, false), "");
     for (long code : {53L, 64L, 67L, 86L, 87L, 123L, 124L, 234L, 1219L, 1326L, 2250L, 2310L})
         EXPECT_FALSE(GetNetErrorText(code, false).empty()) << code;
+}
+
+TEST(ErrMsgs, EveryCodeTheLayerProducesHasItsText)
+{
+    const auto codes = mallow::platform::OwnResultCodes();
+    ASSERT_GT(codes.size(), 40u);
+    for (const auto code : codes)
+        EXPECT_FALSE(GetNetErrorText(static_cast<long>(code), false).empty()) << code;
+    EXPECT_EQ(GetNetErrorText(121, false), "The semaphore timeout period has expired.");
+    EXPECT_EQ(GetNetErrorText(6118, false),
+              "The list of servers for this workgroup is not currently available");
 }
 
 TEST(ErrMsgs, MessageTableTextReadsTheLayout)
