@@ -112,7 +112,7 @@ protected:
     SMBCFILE* lockFile = nullptr;
     platform::SambaNetApi api{platform::SambaNetApi::Options{5000, {"root", Password, ""}}};
     platform::LinuxProvider provider{
-        platform::LinuxProvider::Options{5000, {"root", Password, ""}, nullptr}};
+        platform::LinuxProvider::Options{5000, {"root", Password, ""}, nullptr, {}}};
     test::RecordingReporter reporter;
     ShareFiles files;
     MultiUserServices services;

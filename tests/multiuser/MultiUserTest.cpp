@@ -165,9 +165,9 @@ protected:
         services.resolver = &resolver;
         services.files = &files;
         services.mounts = [] {
-            return std::vector<platform::MountEntry>{{"/", "ext4", "/dev/vda", ""},
-                                                     {"/mnt/data", "cifs", "//srv/Data", ""},
-                                                     {"/home", "ext4", "/dev/vdb", ""}};
+            return std::vector<platform::MountEntry>{{"/", "/", "ext4", "/dev/vda", ""},
+                                                     {"/", "/mnt/data", "cifs", "//srv/Data", ""},
+                                                     {"/", "/home", "ext4", "/dev/vdb", ""}};
         };
     }
 
