@@ -1,6 +1,7 @@
 #include "platform/LinuxProvider.h"
 
 #include "platform/MountTable.h"
+#include "platform/SmbContext.h"
 #include "platform/SambaOutput.h"
 #include "platform/SambaStatus.h"
 #include "util/FileOps.h"
@@ -138,115 +139,6 @@ DWORD CopyOut(const std::string& text, char* buffer, DWORD* length)
     std::memcpy(buffer, text.c_str(), text.size() + 1);
     return NO_ERROR;
 }
-
-// libsmbclient, one context per use, authenticating with Mallow's credentials.
-
-struct SmbAuth
-{
-    NetCredentials credentials;
-};
-
-void Authenticate(SMBCCTX* ctx, const char*, const char*, char* workgroup, int workgroupLength,
-                  char* user, int userLength, char* password, int passwordLength)
-{
-    const auto* auth = static_cast<SmbAuth*>(smbc_getOptionUserData(ctx));
-    if (!auth)
-        return;
-    auto put = [](char* target, int length, const std::string& value) {
-        if (length > 0 && !value.empty())
-            std::snprintf(target, static_cast<std::size_t>(length), "%s", value.c_str());
-    };
-    put(workgroup, workgroupLength, auth->credentials.domain);
-    put(user, userLength, auth->credentials.user);
-    put(password, passwordLength, auth->credentials.password);
-}
-
-NetCredentials Effective(const NetCredentials& handedIn)
-{
-    if (!handedIn.user.empty())
-        return handedIn;
-    if (auto file = ReadCredentialsFile())
-        return *file;
-    NetCredentials fromEnvironment;
-    fromEnvironment.user = Text(std::getenv("USER"));
-    fromEnvironment.password = Text(std::getenv("PASSWD"));
-    return fromEnvironment;
-}
-
-class SmbContext
-{
-public:
-    SmbContext(const NetCredentials& credentials, unsigned timeoutMs)
-        : auth{Effective(credentials)}, ctx((UseSambaLibraries(), smbc_new_context()))
-    {
-        if (!ctx)
-            return;
-        smbc_setTimeout(ctx, static_cast<int>(timeoutMs));
-        smbc_setOptionUserData(ctx, &auth);
-        smbc_setFunctionAuthDataWithContext(ctx, Authenticate);
-        smbc_setOptionNoAutoAnonymousLogin(ctx, 0);
-        if (!smbc_init_context(ctx)) {
-            smbc_free_context(ctx, 1);
-            ctx = nullptr;
-        }
-    }
-    ~SmbContext()
-    {
-        if (ctx)
-            smbc_free_context(ctx, 1);
-    }
-    SmbContext(const SmbContext&) = delete;
-    SmbContext& operator=(const SmbContext&) = delete;
-
-    struct Entry
-    {
-        unsigned type;
-        std::string name, comment;
-    };
-
-    /// Every entry of a directory of the smb:// tree, or the errno of the failure.
-    int List(const std::string& url, std::vector<Entry>& entries)
-    {
-        if (!ctx)
-            return ENOMEM;
-        const SambaOutputCapture quiet;
-        SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, url.c_str());
-        if (!dir)
-            return errno ? errno : EIO;
-        while (smbc_dirent* d = smbc_getFunctionReaddir(ctx)(ctx, dir))
-            entries.push_back({d->smbc_type, d->name, d->comment ? d->comment : ""});
-        smbc_getFunctionClosedir(ctx)(ctx, dir);
-        return 0;
-    }
-    const SmbAuth& Auth() const { return auth; }
-
-    /// The whole contents of a file of the smb:// tree, or the errno of the failure.
-    int ReadAll(const std::string& url, std::string& bytes)
-    {
-        if (!ctx)
-            return ENOMEM;
-        const SambaOutputCapture quiet;
-        SMBCFILE* file = smbc_getFunctionOpen(ctx)(ctx, url.c_str(), O_RDONLY, 0);
-        if (!file)
-            return errno ? errno : EIO;
-        char buffer[65536];
-        int rc = 0;
-        for (;;) {
-            const ssize_t n = smbc_getFunctionRead(ctx)(ctx, file, buffer, sizeof buffer);
-            if (n < 0)
-                rc = errno ? errno : EIO;
-            if (n <= 0)
-                break;
-            bytes.append(buffer, static_cast<std::size_t>(n));
-        }
-        smbc_getFunctionClose(ctx)(ctx, file);
-        return rc;
-    }
-
-private:
-    SmbAuth auth;
-    SMBCCTX* ctx;
-};
 
 struct Enumeration
 {
@@ -794,33 +686,6 @@ DWORD LinuxProvider::WNetGetLastErrorA(DWORD* error, char* errorBuffer, DWORD er
     std::snprintf(errorBuffer, errorSize, "%s", lastErrorText.c_str());
     std::snprintf(nameBuffer, nameSize, "%s", ProviderName());
     return NO_ERROR;
-}
-
-std::string ReadShareFile(const std::string& unc, const NetCredentials& credentials,
-                          unsigned timeoutMs)
-{
-    std::string url = "smb:" + unc;
-    std::replace(url.begin(), url.end(), '\\', '/');
-    // One context is kept for the same credentials, so that its connection to a server serves
-    // the next read too; a read that fails on it is tried once more on a fresh one, in case
-    // the server was restarted in between.
-    static std::mutex mutex;
-    static std::unique_ptr<SmbContext> kept;
-    static std::pair<NetCredentials, unsigned> keptFor;
-    std::lock_guard lock(mutex);
-    int rc = 0;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!kept || keptFor != std::pair(credentials, timeoutMs) || attempt > 0) {
-            kept = std::make_unique<SmbContext>(credentials, timeoutMs);
-            keptFor = {credentials, timeoutMs};
-        }
-        std::string bytes;
-        if ((rc = kept->ReadAll(url, bytes)) == 0)
-            return bytes;
-        if (rc == ENOENT || rc == EACCES || rc == EPERM || rc == ENOTDIR)
-            break;
-    }
-    RaiseFileError(rc, "ReadShareFile");
 }
 
 } // namespace mallow::platform
