@@ -5,6 +5,7 @@
 #include "util/FileDialogs.h"
 #include "util/Handler.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -89,6 +90,9 @@ ScheduleTab::ScheduleTab(const TabContext& context, QWidget* parent)
     connect(cmdBrowseBackUpLoc, &QPushButton::clicked, this,
             &ScheduleTab::cmdBrowseBackUpLoc_Click);
     connect(cmdSaveSchedule, &QPushButton::clicked, this, &ScheduleTab::cmdSaveSchedule_Click);
+    connect(cmdRunNow, &QPushButton::clicked, this, &ScheduleTab::cmdRunNow_Click);
+    connect(chkSendDisconnectMsg, &QCheckBox::clicked, this,
+            &ScheduleTab::chkSendDisconnectMsg_Click);
 }
 
 ScheduleSettings ScheduleTab::LoadSchedule()
@@ -136,6 +140,25 @@ void ScheduleTab::cmdSaveSchedule_Click()
         settings.message = txtDisconnectMessage->text().toStdString();
         SaveScheduleSettings(*context.config.ScheduleRecordset, settings);
         context.prompter.MsgBox("The schedule has been saved.");
+    });
+}
+
+void ScheduleTab::cmdRunNow_Click()
+{
+    RunHandler(context.prompter, "cmdRunNow_Click", [this] {
+        lblRemindStop->setVisible(true);
+        context.links.ClearSummary();
+        context.links.RunMaintenance(chkBack->Value() == 1);
+        lblRemindStop->setVisible(false);
+    });
+}
+
+void ScheduleTab::chkSendDisconnectMsg_Click()
+{
+    RunHandler(context.prompter, "chkSendDisconnectMsg_Click", [this] {
+        const bool on = chkSendDisconnectMsg->Value() == 1;
+        txtDelayBeforDisconnect->setEnabled(on);
+        txtDisconnectMessage->setEnabled(on);
     });
 }
 

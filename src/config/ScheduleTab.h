@@ -29,6 +29,10 @@ public:
 
     void cmdBrowseBackUpLoc_Click();
     void cmdSaveSchedule_Click();
+    /// Runs the whole process now, backing up when "Back Up Also" is checked at this moment.
+    void cmdRunNow_Click();
+    /// The delay and message boxes follow the "Send message before disconnecting" box.
+    void chkSendDisconnectMsg_Click();
 
     std::array<QLineEdit*, 7> weekdayBoxes{}; ///< Monday ... Sunday
     StoredCheckBox* chkEnabled = nullptr;

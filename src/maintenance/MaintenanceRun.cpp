@@ -86,9 +86,12 @@ void MaintenanceRun::RunMaintenance(bool backUp)
     host.ClearSummary();
     lastResultText.clear();
 
-    auto& apps = *config.AppsRecordset;
+    // The pass walks a cursor of its own over the applications, so that a command the user
+    // gives while the pass lets events through (Add, Remove, Import) cannot move it.
+    engine::Recordset apps;
     bool atEnd = true;
     Ignoring([&] {
+        apps = config.AppsRecordset->Clone();
         apps.MoveFirst();
         atEnd = apps.Eof();
     });

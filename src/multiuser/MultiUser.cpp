@@ -489,6 +489,11 @@ std::int32_t MultiUser::GetLDBFileID(const std::string& lockFilePath,
     });
 }
 
+void MultiUser::SendMessage(const std::string& computer, const std::string& message)
+{
+    Guarded("SendMessage", [&] { services.sender->Send(NetSendCommandLine(computer, message)); });
+}
+
 std::string MultiUser::HolderOnServer(const std::string& path)
 {
     try {

@@ -125,6 +125,8 @@ public:
     bool CloseFileAllUsers(const std::string& path);
     std::int32_t GetLDBFileID(const std::string& lockFilePath, const std::string& ntUserName,
                               const std::string& computerName);
+    /// Sends `message` to one computer with the network message command line.
+    void SendMessage(const std::string& computer, const std::string& message);
     /// Who holds the database open on its server, as "user' on machine 'computer", or ""
     /// when nobody does, when it lies on a local disk or when the server cannot tell.
     std::string HolderOnServer(const std::string& path);

@@ -4,9 +4,12 @@
 
 #include <QWidget>
 
+#include <cstdint>
+
 class QListWidget;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace mallow {
 
@@ -22,6 +25,13 @@ public:
     /// Start-up: ListView1 as a sorted report of no users, with its three columns.
     void LoadUserList();
 
+    void lstMUAvailDBs_Click();
+    void cmdSendMsg_Click();
+    void cmdCloseFile_Click();
+
+    /// The file identifier a line of ListView1 carries, hidden.
+    static std::int32_t FileIdOf(const QTreeWidgetItem& item);
+
     QListWidget* lstMUAvailDBs = nullptr;
     QTreeWidget* ListView1 = nullptr;
     QPushButton* cmdSendMsg = nullptr;
@@ -29,6 +39,9 @@ public:
     QPushButton* cmdFindMU = nullptr;
 
 private:
+    /// Adds the active users of `path` to ListView1.
+    void ShowUsers(const std::string& path);
+
     const TabContext& context;
 };
 

@@ -2,17 +2,23 @@
 
 #include "config/ApplicationsTab.h"
 #include "config/ScheduleTab.h"
+#include "maintenance/MaintenanceRun.h"
+#include "net/NetServices.h"
 #include "multiuser/MultiUserTab.h"
 #include "net/modGetOS.h"
 #include "reports/ResultsTab.h"
 #include "util/Controls.h"
 #include "util/Dates.h"
 #include "util/Handler.h"
+#include "util/Hourglass.h"
+#include "util/MallowError.h"
 #include "util/Paths.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFrame>
 #include <QIcon>
 #include <QKeyEvent>
@@ -26,6 +32,8 @@
 #include <QTabWidget>
 #include <QTextEdit>
 
+#include <memory>
+
 namespace mallow {
 
 using namespace ui;
@@ -36,8 +44,27 @@ const char* const WindowTitle = "Mallow V 2.1";
 
 } // namespace
 
+namespace {
+
+multiuser::MultiUserServices UsersServices(const ShellServices& services,
+                                           net::NetErrorReporter& reporter)
+{
+    if (services.users)
+        return *services.users;
+    return multiuser::DefaultMultiUserServices(net::DefaultNetServices(nullptr, &reporter));
+}
+
+} // namespace
+
+void frmMain::PromptReporter::ShowError(const std::string& routine,
+                                        const std::string& description)
+{
+    prompter.MsgBox(net::ErrorReportText(routine, description));
+}
+
 frmMain::frmMain(ShellServices services, QWidget* parent)
     : QMainWindow(parent), CompactModule(Config, *services.clock, *this, LastResultText),
+      netReporter(*services.prompter), Users(UsersServices(services, netReporter)),
       services(std::move(services)), context{.prompter = *this->services.prompter,
                                              .dialogs = *this->services.dialogs,
                                              .clock = *this->services.clock,
@@ -49,6 +76,7 @@ frmMain::frmMain(ShellServices services, QWidget* parent)
                                              .programFolder = this->services.programFolder,
                                              .ContinueRun = ContinueRun,
                                              .LastResultText = LastResultText,
+                                             .users = Users,
                                              .links = {}}
 {
     setObjectName(QStringLiteral("frmMain"));
@@ -70,7 +98,13 @@ frmMain::frmMain(ShellServices services, QWidget* parent)
     BuildStatusBar();
 
     Timer1 = Named(new QTimer(this), "Timer1");
+    connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
     connect(mnuImport, &QAction::triggered, tabApplications, &ApplicationsTab::mnuImport_Click);
+    // A database that programs on other machines hold open through the file server is not
+    // compacted under them.
+    CompactModule.HeldOnServer = [this](const std::string& path) {
+        return Users.HolderOnServer(path);
+    };
 
     // The window sees every key before its controls do, so Ctrl+S works wherever the focus is.
     qApp->installEventFilter(this);
@@ -94,6 +128,7 @@ void frmMain::LinkTabs()
     // "Back Up" copies into the folder the Schedule tab shows, saved or not.
     context.links.BackUpFolder = [this] { return tabSchedule->txtBack->text().toStdString(); };
     context.links.ClearSummary = [this] { tabResults->rtfSummary->clear(); };
+    context.links.RunMaintenance = [this](bool backUp) { RunMaintenance(backUp); };
 }
 
 void frmMain::BuildMenus()
@@ -263,8 +298,132 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
+    // A pass that lets events through must not lose its database objects under it: it stops
+    // after the current database and the window closes then.
+    if (passRunning) {
+        ContinueRun = false;
+        closeAfterPass = true;
+        event->ignore();
+        return;
+    }
     Form_Unload();
     event->accept();
+}
+
+void frmMain::Timer1_Timer()
+{
+    RunHandler(*services.prompter, "Timer1_Timer", [this] {
+        if (tabSchedule->chkEnabled->Value() != 1)
+            return;
+        const bool backUp = tabSchedule->chkBack->Value() == 1;
+        engine::Recordset stored = Config.ScheduleRecordset->Clone();
+        stored.MoveFirst();
+        std::array<engine::Value, 7> columns;
+        const char* const days[7] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
+                                     "Friday", "Saturday", "Sunday"};
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            columns[i] = stored.Field(days[i]);
+        const auto times = WeeklySchedule::ReadTimes(columns);
+        if (!schedule.Due(times, Now()))
+            return;
+        tabResults->rtfSummary->clear();
+        // When another pass (mallow-run) works on this configuration database, it has the
+        // minute.
+        RunMaintenance(backUp, true);
+    });
+}
+
+namespace {
+
+// The window as the maintenance pass sees it.
+class WindowHost : public PassHost
+{
+public:
+    WindowHost(frmMain& form, QLineEdit& delay, QTextEdit& summary)
+        : form(form), delay(delay), summary(summary)
+    {
+        clock.start();
+    }
+    void ProcessPendingEvents(int waitMs) override
+    {
+        if (waitMs <= 0) {
+            QApplication::processEvents();
+            return;
+        }
+        QEventLoop loop;
+        QTimer::singleShot(waitMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    std::string DelayText() override { return delay.text().toStdString(); }
+    double ElapsedSeconds() override { return static_cast<double>(clock.elapsed()) / 1000; }
+    void SetTimerEnabled(bool enabled) override
+    {
+        if (enabled)
+            form.Timer1->start();
+        else
+            form.Timer1->stop();
+    }
+    void SetBusy(bool busy) override
+    {
+        if (busy)
+            hourglass = std::make_unique<Hourglass>(&form);
+        else
+            hourglass.reset();
+    }
+    void ClearSummary() override { summary.clear(); }
+    void ResetStatusPanels() override { form.ResetStatusPanels(); }
+
+private:
+    frmMain& form;
+    QLineEdit& delay;
+    QTextEdit& summary;
+    QElapsedTimer clock;
+    std::unique_ptr<Hourglass> hourglass;
+};
+
+// MultiUser as the pass asks it.
+class Supervision : public UserSupervision
+{
+public:
+    explicit Supervision(multiuser::MultiUser& users) : users(users) {}
+    bool AnyUsers(const std::string& path) override { return users.AnyUsers(path); }
+    void SendMessageToUsers(const std::string& path, const std::string& message) override
+    {
+        users.SendMessageToUsers(path, message);
+    }
+    bool CloseFileAllUsers(const std::string& path) override
+    {
+        return users.CloseFileAllUsers(path);
+    }
+
+private:
+    multiuser::MultiUser& users;
+};
+
+} // namespace
+
+void frmMain::RunMaintenance(bool backUp, bool quietWhenBusy)
+{
+    if (passRunning)
+        return;
+    const PassLock lock(services.programFolder);
+    if (!lock.Held() && quietWhenBusy)
+        return;
+    if (!lock.Held())
+        throw MallowError(err::PermissionDenied, "RunMaintenance",
+                          "Another maintenance pass is running on " +
+                              ConfigDatabase::DatabasePath(services.programFolder) + ".");
+    WindowHost host(*this, *tabSchedule->txtDelayBeforDisconnect, *tabResults->rtfSummary);
+    Supervision supervision(Users);
+    MaintenanceRun pass(Config, CompactModule, *this, host, supervision, ContinueRun,
+                        LastResultText);
+    passRunning = true;
+    tabSchedule->cmdRunNow->setEnabled(false);
+    pass.RunMaintenance(backUp);
+    tabSchedule->cmdRunNow->setEnabled(true);
+    passRunning = false;
+    if (closeAfterPass)
+        QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void frmMain::Form_Unload()

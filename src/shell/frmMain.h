@@ -2,6 +2,8 @@
 
 #include "config/ConfigDatabase.h"
 #include "maintenance/Compact.h"
+#include "maintenance/Scheduler.h"
+#include "multiuser/MultiUser.h"
 #include "platform/VersionProbe.h"
 #include "util/Clock.h"
 #include "util/FileDialogs.h"
@@ -36,6 +38,9 @@ struct ShellServices
     std::string programFolder;
     /// The operating system's version record; null for this machine's.
     const platform::VersionSource* version = nullptr;
+    /// What finds and disconnects the users of a database; null for this machine's, whose
+    /// network errors are reported through the prompter.
+    const multiuser::MultiUserServices* users = nullptr;
 };
 
 /// The main window. It composes its four tab pages, the menus, the status bar and Timer1; its
@@ -60,6 +65,14 @@ public:
     void SetStatusPanel(int index, const std::string& text) override;
     std::string StatusPanel(int index) const;
 
+    /// The scheduler: starts the maintenance pass when today's stored minute has come.
+    void Timer1_Timer();
+    /// The maintenance pass over every application. While another pass runs on the same
+    /// configuration database, here or in another process, it is refused (error 70), or left
+    /// out without a word when `quietWhenBusy`.
+    void RunMaintenance(bool backUp, bool quietWhenBusy = false);
+    bool PassRunning() const { return passRunning; }
+
     // Program-wide state of a maintenance pass and of the single-database commands.
     bool ContinueRun = false;
     std::string LastResultText;
@@ -67,6 +80,18 @@ public:
 
     ConfigDatabase Config;
     Compact CompactModule;
+
+private:
+    /// Network errors that the layer shows rather than raises go to the prompter.
+    struct PromptReporter : net::NetErrorReporter
+    {
+        explicit PromptReporter(Prompter& prompter) : prompter(prompter) {}
+        void ShowError(const std::string& routine, const std::string& description) override;
+        Prompter& prompter;
+    } netReporter;
+
+public:
+    multiuser::MultiUser Users;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -84,8 +109,11 @@ private:
     ShellServices services;
     /// What the pages share, handed to each at construction.
     TabContext context;
+    WeeklySchedule schedule;
     bool startMinimized = false;
     bool unloaded = false;
+    bool passRunning = false;
+    bool closeAfterPass = false;
 
 public:
     QTabWidget* SSTab1 = nullptr;

@@ -7,6 +7,10 @@
 
 class QWidget;
 
+namespace mallow::multiuser {
+class MultiUser;
+}
+
 namespace mallow {
 
 class Clock;
@@ -39,6 +43,8 @@ struct TabContext
     /// last compaction or back-up.
     bool& ContinueRun;
     std::string& LastResultText;
+    /// Who has a database open on its server, their messages and disconnection.
+    multiuser::MultiUser& users;
 
     /// What a command on one page does to the controls of another. The main window links each
     /// to the page that holds the control; left unlinked, it does nothing.
@@ -53,6 +59,8 @@ struct TabContext
         std::function<std::string()> BackUpFolder = [] { return std::string(); };
         /// Empties the Results tab's rtfSummary.
         std::function<void()> ClearSummary = [] {};
+        /// Runs the maintenance pass over every application, backing up when asked.
+        std::function<void(bool backUp)> RunMaintenance = [](bool) {};
     } links;
 };
 

@@ -2,6 +2,8 @@
 // rest of the window goes only through the context it was handed.
 
 #include "config/ApplicationsTab.h"
+#include "multiuser/MultiUser.h"
+#include "net/NetServices.h"
 #include "config/ConfigDatabase.h"
 #include "fixtures/ConfigFixture.h"
 #include "fixtures/ManagedDatabase.h"
@@ -55,6 +57,7 @@ struct LonePage
     Compact compact{config, clock, status, lastResultText};
     std::string backUpFolder;
     std::vector<std::string> links;
+    multiuser::MultiUser users{multiuser::DefaultMultiUserServices(net::DefaultNetServices())};
     TabContext context{.prompter = prompter,
                        .dialogs = dialogs,
                        .clock = clock,
@@ -65,6 +68,7 @@ struct LonePage
                        .programFolder = {},
                        .ContinueRun = continueRun,
                        .LastResultText = lastResultText,
+                       .users = users,
                        .links = {}};
 };
 
