@@ -3,6 +3,7 @@
 
 #include "engine/Connection.h"
 #include "fixtures/ManagedDatabase.h"
+#include "fixtures/NetworkMount.h"
 #include "fixtures/TempFolder.h"
 #include "multiuser/MultiUser.h"
 #include "net/FakeServices.h"
@@ -222,48 +223,6 @@ TEST_F(MultiUserServer, ServersThatDoNotAnswerOrRefuseGiveAnErrorInTime)
     }
 }
 
-/// The whole network mounted with smbnetfs (FUSE) at a folder of its own, as a workstation
-/// mounts it: the test server is MOUNT/127.0.0.1/Data.
-class NetworkMount
-{
-public:
-    NetworkMount()
-    {
-        if (access("/dev/fuse", R_OK | W_OK) != 0) {
-            skip = "/dev/fuse is missing here, so the network cannot be mounted with smbnetfs";
-            return;
-        }
-        fs::create_directories(home.File(".smb"));
-        std::ofstream(home.File(".smb/smbnetfs.conf"))
-            << "auth \"root\" \"" << Password << "\"\nsmb_query_browsers false\n";
-        fs::permissions(home.File(".smb/smbnetfs.conf"), fs::perms::owner_read | fs::perms::owner_write);
-        std::ofstream(home.File(".smb/smb.conf"))
-            << "[global]\n  client min protocol = NT1\n  name resolve order = host bcast\n";
-        const std::string command = "HOME='" + home.Path() + "' smbnetfs '" + mount.Path() +
-                                    "' -o config='" + home.File(".smb/smbnetfs.conf") +
-                                    "' >/dev/null 2>&1";
-        if (std::system(command.c_str()) != 0) {
-            skip = "smbnetfs could not mount the network (is it installed?)";
-            return;
-        }
-        mounted = true;
-        for (int i = 0; i < 100 && !fs::exists(Share()); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    ~NetworkMount()
-    {
-        if (mounted && std::system(("fusermount -u '" + mount.Path() + "' 2>/dev/null").c_str()) != 0)
-            (void)!std::system(("umount -l '" + mount.Path() + "'").c_str());
-    }
-    std::string Share() const { return mount.Path() + "/127.0.0.1/Data"; }
-    std::string skip;
-
-private:
-    test::TempFolder home;
-    test::TempFolder mount;
-    bool mounted = false;
-};
-
 /// A second process of our own that holds a database open through the engine and reads it
 /// when asked: "read" answers "ok" or "error N".
 class EngineClient
@@ -336,9 +295,9 @@ private:
 // workstation makes.
 TEST_F(MultiUserServer, ThroughAMountOfTheNetworkWithTheEngineAsTheClient)
 {
-    NetworkMount network;
-    if (!network.skip.empty())
-        GTEST_SKIP() << network.skip;
+    test::NetworkMount network(Password);
+    if (!network.SkipReason().empty())
+        GTEST_SKIP() << network.SkipReason();
     fs::create_directories(StateDir + "/Data/MUF");
     test::MakeManagedDatabase(StateDir + "/Data/MUF/app.mdb", 200, false, true);
     const std::string path = network.Share() + "/MUF/app.mdb";
