@@ -216,7 +216,13 @@ private slots:
         window.form->tabSchedule->txtDelayBeforDisconnect->setText(QStringLiteral("0"));
         QTimer watch;
         bool pressed = false;
+        bool runNowDuringPass = false;
         connect(&watch, &QTimer::timeout, this, [&] {
+            // While the pass runs, Run Now cannot start a second one and the reminder shows.
+            if (!window.form->StatusPanel(3).empty() &&
+                (window.form->tabSchedule->cmdRunNow->isEnabled() ||
+                 window.form->tabSchedule->lblRemindStop->isHidden()))
+                runNowDuringPass = true;
             if (!pressed && window.form->StatusPanel(3) == "3 of 5") {
                 pressed = true;
                 // The key goes where the user's keys go: to the control with the focus.
@@ -227,6 +233,7 @@ private slots:
         watch.start(5);
         QTest::mouseClick(window.form->tabSchedule->cmdRunNow, Qt::LeftButton);
         QVERIFY(pressed);
+        QVERIFY(!runNowDuringPass);
         QCOMPARE(scenario.LogOf(3), std::string("1|"));
         for (int untouched : {4, 5})
             QCOMPARE(scenario.Scalar("SELECT count(*) FROM Log WHERE Application = '" +
@@ -303,6 +310,27 @@ private slots:
         QTest::mouseClick(tab.cmdSendMsg, Qt::LeftButton);
         QCOMPARE(window.prompter.Last(), std::string("Message Sent"));
         QTRY_VERIFY_WITH_TIMEOUT(Contains(Messages(), "Back in 5 \"minutes\"; $(id)"), 10000);
+
+        // Three chosen lines: three messages, then "Message Sent" once.
+        for (const char* name : {"ann", "bob"}) {
+            auto* extra = new QTreeWidgetItem(QStringList{QString::fromLatin1(name),
+                                                          QStringLiteral("127.0.0.1"), QString()});
+            tab.ListView1->addTopLevelItem(extra);
+            extra->setSelected(true);
+        }
+        user->setSelected(true);
+        const std::size_t before = Messages().size();
+        const std::size_t prompts = window.prompter.shown.size();
+        window.prompter.inputAnswers.push_back(std::string("to all three"));
+        QTest::mouseClick(tab.cmdSendMsg, Qt::LeftButton);
+        QCOMPARE(window.prompter.shown.size(), prompts + 2);
+        QCOMPARE(window.prompter.Last(), std::string("Message Sent"));
+        QTRY_COMPARE_WITH_TIMEOUT(Messages().size(), before + 3, 10000);
+        for (int i = tab.ListView1->topLevelItemCount() - 1; i >= 0; --i)
+            if (tab.ListView1->topLevelItem(i)->text(0) != QStringLiteral("root"))
+                delete tab.ListView1->takeTopLevelItem(i);
+        tab.ListView1->setCurrentItem(user);
+        user->setSelected(true);
 
         // Answering No changes nothing.
         window.prompter.confirmAnswers.push_back(false);

@@ -1,5 +1,6 @@
 #include "ShellTestSupport.h"
 #include "fixtures/ConfigFixture.h"
+#include "fixtures/TempFolder.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -105,6 +106,60 @@ private slots:
         QVERIFY2(StartsWith(s.prompter.Last(), HandlerPrefix("cmdSaveSchedule_Click")),
                  s.prompter.Last().c_str());
         QCOMPARE(config.Scalar("SELECT Tuesday FROM Schedule"), std::string(""));
+    }
+
+    // The box switches the delay and the message on and off as it is clicked.
+    void SendMessageBoxEnablesItsDelayAndMessage()
+    {
+        test::ConfigFixture config;
+        Started s(config.ProgramFolder());
+        ScheduleTab& tab = *s.form->tabSchedule;
+        s.form->SSTab1->setCurrentIndex(1);
+        QCOMPARE(tab.chkSendDisconnectMsg->Value(), 0);
+        test::Click(tab.chkSendDisconnectMsg);
+        QVERIFY(tab.txtDelayBeforDisconnect->isEnabled());
+        QVERIFY(tab.txtDisconnectMessage->isEnabled());
+        test::Click(tab.chkSendDisconnectMsg);
+        QVERIFY(!tab.txtDelayBeforDisconnect->isEnabled());
+        QVERIFY(!tab.txtDisconnectMessage->isEnabled());
+        QVERIFY(s.prompter.shown.empty());
+    }
+
+    // The tick of Timer1 on a Monday: a pass starts in the minute of Monday's time only while
+    // the live box is checked, once in that minute; a time that is no time, whatever its day,
+    // is reported at every tick.
+    void TheSchedulersTickStartsThePassInItsMinute()
+    {
+        test::ConfigFixture config;
+        test::TempFolder data;
+        config.AddApp(data.File("a.mdb"));
+        test::WriteFile(data.File("a.mdb"), "");
+        config.Sql("UPDATE Schedule SET Monday='2:00 AM', Enabled=1");
+        Started s(config.ProgramFolder());
+        // 14 December 2026 is a Monday.
+        s.clock.Set(dates::ToAutomationDate({2026, 12, 14, 2, 0, 30}));
+        s.form->tabSchedule->chkEnabled->SetValue(0);
+        s.form->Timer1_Timer();
+        QCOMPARE(config.Scalar("SELECT count(*) FROM Log"), std::string("0"));
+        s.form->tabSchedule->chkEnabled->SetValue(1);
+        s.form->Timer1_Timer();
+        QCOMPARE(config.Scalar("SELECT count(*) FROM Log"), std::string("1"));
+        QVERIFY(s.form->Timer1->isActive());
+        s.form->Timer1_Timer();
+        QCOMPARE(config.Scalar("SELECT count(*) FROM Log"), std::string("1"));
+        s.clock.Set(dates::ToAutomationDate({2026, 12, 15, 2, 0, 30}));
+        s.form->Timer1_Timer();
+        QCOMPARE(config.Scalar("SELECT count(*) FROM Log"), std::string("1"));
+        QVERIFY(s.prompter.shown.empty());
+
+        config.Sql("UPDATE Schedule SET Saturday='noonish'");
+        s.form->Config.ScheduleRecordset->Requery();
+        for (int tick = 0; tick < 2; ++tick) {
+            s.form->Timer1_Timer();
+            QCOMPARE(s.prompter.Last(),
+                     std::string("An error has occured in module 'Timer1_Timer'.\r\nType mismatch"));
+        }
+        QCOMPARE(s.prompter.shown.size(), std::size_t(2));
     }
 };
 
