@@ -12,12 +12,12 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdint>
 #include <condition_variable>
 #include <fcntl.h>
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -174,20 +174,52 @@ void OpenForCompaction(CompactionSource& source, const std::string& path,
                                   security::PasswordOfLocale(sourceLocale));
 }
 
-// Compacting in place reads every live page, builds the compacted database as a temporary one
-// and copies it back into the file under the rollback journal. The reads go through a memory
-// map, which spares copying each page into SQLite's cache; where the file is small beside the
-// machine's memory the temporary database stays in memory instead of a temporary file.
-void TuneCompaction(sqlite3* db, off_t fileSize)
+// Compacting in place builds the compacted database as a temporary file before it copies it
+// back. Where the machine's memory file system has room for it (the file is small beside the
+// memory, and /dev/shm has twice its size free), the temporary file lies there: its pages then
+// never go through a disk file system. SQLite names its temporary folder in one variable for the
+// whole process; the engine sets it only around its own work, on the one thread that runs it.
+class TemporaryFolderInMemory
+{
+public:
+    explicit TemporaryFolderInMemory(off_t fileSize)
+    {
+        struct statvfs shm = {};
+        const long pages = sysconf(_SC_PHYS_PAGES);
+        const long pageSize = sysconf(_SC_PAGESIZE);
+        if (statvfs("/dev/shm", &shm) != 0 || pages <= 0 || pageSize <= 0)
+            return;
+        const auto free = static_cast<unsigned long long>(shm.f_bavail) * shm.f_frsize;
+        const auto memory =
+            static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(pageSize);
+        const auto size = static_cast<unsigned long long>(fileSize);
+        if (size > memory / 8 || free < 2 * size || access("/dev/shm", W_OK) != 0)
+            return;
+        previous = sqlite3_temp_directory;
+        sqlite3_temp_directory = sqlite3_mprintf("%s", "/dev/shm");
+        set = true;
+    }
+    ~TemporaryFolderInMemory()
+    {
+        if (!set)
+            return;
+        sqlite3_free(sqlite3_temp_directory);
+        sqlite3_temp_directory = previous;
+    }
+    TemporaryFolderInMemory(const TemporaryFolderInMemory&) = delete;
+    TemporaryFolderInMemory& operator=(const TemporaryFolderInMemory&) = delete;
+
+private:
+    char* previous = nullptr;
+    bool set = false;
+};
+
+// The check of a compacted database reads every page once: through a memory map the pages come
+// straight from the system's cache, without a read call and a copy each.
+void MapForCheck(sqlite3* db, off_t fileSize)
 {
     const std::string map = "PRAGMA mmap_size = " + std::to_string(fileSize);
     Run(db, map.c_str());
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long pageSize = sysconf(_SC_PAGESIZE);
-    if (pages > 0 && pageSize > 0 &&
-        static_cast<std::uint64_t>(fileSize) <=
-            static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize) / 8)
-        Run(db, "PRAGMA temp_store = MEMORY");
 }
 
 } // namespace
@@ -270,14 +302,16 @@ void DBEngine::CompactDatabaseInPlace(const std::string& path, const std::string
     CompactionSource held;
     OpenForCompaction(held, path, workgroupId, CurrentUser(), sourceLocale, LockWaitMilliseconds);
     sqlite3* const db = held.db.Get();
-    TuneCompaction(db, held.st.st_size);
 
     // SQLite rewrites the file under its write lock and journals the copy-back: every client,
     // whether it keeps a lock file or not, sees the old content or the new one, and the file
     // keeps its inode, owner, mode, links and journal mode.
-    if (!Run(db, "VACUUM"))
-        RaiseCompactFailure(sqlite3_extended_errcode(db), held.native, path,
-                            sqlite3_system_errno(db));
+    {
+        const TemporaryFolderInMemory temporary(held.st.st_size);
+        if (!Run(db, "VACUUM"))
+            RaiseCompactFailure(sqlite3_extended_errcode(db), held.native, path,
+                                sqlite3_system_errno(db));
+    }
     // A database in write-ahead-log mode holds the new content in its log until a checkpoint;
     // one that readers keep from completing leaves it there, which is no failure.
     if (const auto mode = QueryText(db, "PRAGMA journal_mode"); mode && *mode == "wal") {
@@ -285,6 +319,7 @@ void DBEngine::CompactDatabaseInPlace(const std::string& path, const std::string
         Run(db, "PRAGMA wal_checkpoint(TRUNCATE)");
     }
     held.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(LockWaitMilliseconds);
+    MapForCheck(db, held.st.st_size);
     if (!IsSound(db))
         RaiseJet(jet::CannotOpenDatabase, path);
 }
