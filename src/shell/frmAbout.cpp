@@ -53,11 +53,11 @@ frmAbout::frmAbout(Prompter& prompter, const QString& iconFile, registry::Places
     titleFont.setBold(true);
     lblTitle->setFont(titleFont);
     lblVersion = Named(new QLabel, "lblVersion");
-    lblDescription = Named(new QLabel(QStringLiteral(
-                               "Compacts and backs up shared database files on a weekly "
-                               "schedule, and finds, warns and disconnects the people who "
-                               "still have them open on their file servers.")),
-                           "lblDescription");
+    lblDescription =
+        Named(new QLabel(QStringLiteral("Compacts and backs up shared database files on a weekly "
+                                        "schedule, and finds, warns and disconnects the people who "
+                                        "still have them open on their file servers.")),
+              "lblDescription");
     lblDescription->setWordWrap(true);
     Line1 = Named(new QFrame, "Line1");
     Line1->setFrameShape(QFrame::HLine);

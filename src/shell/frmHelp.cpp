@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QListWidget>
+#include <QPalette>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTextBlock>
@@ -34,6 +35,11 @@ frmHelp::frmHelp(QWidget* parent) : QWidget(parent, Qt::Window)
     setObjectName(QStringLiteral("frmHelp"));
     setWindowTitle(QStringLiteral("Mallow Help"));
     lstContents = Named(new QListWidget, "lstContents");
+    // The page shown stays marked in the contents while the reader is in another window.
+    QPalette palette = lstContents->palette();
+    for (const auto role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    lstContents->setPalette(palette);
     txtPage = Named(new QTextBrowser, "txtPage");
     txtPage->setOpenExternalLinks(true);
     cmdBack = Button("cmdBack", "< &Back");
@@ -129,7 +135,8 @@ void frmHelp::FillContents(const QString& indexFile)
 
 void frmHelp::PageShown(const QUrl& page)
 {
-    const QUrl shown = PageOf(page);
+    // A page named relatively lies beside the contents page.
+    const QUrl shown = PageOf(page.isRelative() ? QUrl::fromLocalFile(index).resolved(page) : page);
     for (int row = 0; row < lstContents->count(); ++row) {
         if (lstContents->item(row)->data(PageRole).toUrl() == shown) {
             lstContents->setCurrentRow(row);

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "config/ConfigDatabase.h"
-#include "shell/APIStuff.h"
 #include "maintenance/Compact.h"
 #include "platform/VersionProbe.h"
+#include "shell/APIStuff.h"
 #include "util/Clock.h"
 #include "util/FileDialogs.h"
 #include "util/Prompter.h"

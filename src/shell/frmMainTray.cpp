@@ -230,17 +230,20 @@ long frmMain::PreviousWindowProc(unsigned message, long wParam, long lParam)
 
 void frmMain::mnuTrayRestore_Click()
 {
-    RunHandler(*services.prompter, "mnuTrayRestore_Click", [this] { SendMessage(msg::WM_SYSCOMMAND, msg::SC_RESTORE, 0); });
+    RunHandler(*services.prompter, "mnuTrayRestore_Click",
+               [this] { SendMessage(msg::WM_SYSCOMMAND, msg::SC_RESTORE, 0); });
 }
 
 void frmMain::mnuTrayMove_Click()
 {
-    RunHandler(*services.prompter, "mnuTrayMove_Click", [this] { SendMessage(msg::WM_SYSCOMMAND, msg::SC_MOVE, 0); });
+    RunHandler(*services.prompter, "mnuTrayMove_Click",
+               [this] { SendMessage(msg::WM_SYSCOMMAND, msg::SC_MOVE, 0); });
 }
 
 void frmMain::mnuTraySize_Click()
 {
-    RunHandler(*services.prompter, "mnuTraySize_Click", [this] { SendMessage(msg::WM_SYSCOMMAND, msg::SC_SIZE, 0); });
+    RunHandler(*services.prompter, "mnuTraySize_Click",
+               [this] { SendMessage(msg::WM_SYSCOMMAND, msg::SC_SIZE, 0); });
 }
 
 void frmMain::mnuTrayMinimize_Click()
@@ -278,8 +281,7 @@ void frmMain::mnuRunStartup_Click()
         // The stored flag first, the session's start-up entry second.
         if (mnuRunStartup->isChecked()) {
             SaveStartupOption("RunAtStartup", 0);
-            registry::DeleteRegValue(registry::HKEY_LOCAL_MACHINE, registry::RunKey,
-                                     RunValueName);
+            registry::DeleteRegValue(registry::HKEY_LOCAL_MACHINE, registry::RunKey, RunValueName);
             mnuRunStartup->setChecked(false);
         } else {
             SaveStartupOption("RunAtStartup", 1);

@@ -272,12 +272,14 @@ private slots:
 
             // Nothing named: said, and the next click says it again.
             test::Click(about.cmdSysInfo);
-            QCOMPARE(s.prompter.Last(), std::string("System Information Is Unavailable At This Time"));
+            QCOMPARE(s.prompter.Last(),
+                     std::string("System Information Is Unavailable At This Time"));
             // A location whose folder lacks the program is no tool either.
             registry.Set(locationKey, "MSINFO", tools);
             s.prompter.shown.clear();
             test::Click(about.cmdSysInfo);
-            QCOMPARE(s.prompter.Last(), std::string("System Information Is Unavailable At This Time"));
+            QCOMPARE(s.prompter.Last(),
+                     std::string("System Information Is Unavailable At This Time"));
 
             // The location's folder with the program in it.
             test::TempRegistry::MakeRecorder(tools + "/MSINFO32.EXE");

@@ -30,7 +30,8 @@ public:
     ~TempRegistry()
     {
         hadStore ? (void)qputenv("MALLOW_REGISTRY", oldStore) : (void)qunsetenv("MALLOW_REGISTRY");
-        hadConfig ? (void)qputenv("XDG_CONFIG_HOME", oldConfig) : (void)qunsetenv("XDG_CONFIG_HOME");
+        hadConfig ? (void)qputenv("XDG_CONFIG_HOME", oldConfig)
+                  : (void)qunsetenv("XDG_CONFIG_HOME");
     }
 
     void Set(const char* key, const char* name, const std::string& value) const

@@ -36,8 +36,8 @@ void ClickAt(const QPoint& at, int button)
 {
     QCOMPARE(QProcess::execute(QStringLiteral("xdotool"),
                                {QStringLiteral("mousemove"), QString::number(at.x()),
-                                QString::number(at.y()),
-                                QStringLiteral("click"), QString::number(button)}),
+                                QString::number(at.y()), QStringLiteral("click"),
+                                QString::number(button)}),
              0);
 }
 

@@ -95,8 +95,7 @@ private slots:
         QCOMPARE(tip, std::string("Mallow V 2.1") + '\0' + std::string(51, ' '));
         QCOMPARE(s.form->tray->Icon()->toolTip(), QStringLiteral("Mallow V 2.1"));
         s.form->tray->SetTrayTip(std::string(80, 'x'));
-        QCOMPARE(std::string(s.form->tray->Record().szTip.data(), 64),
-                 std::string(63, 'x') + '\0');
+        QCOMPARE(std::string(s.form->tray->Record().szTip.data(), 64), std::string(63, 'x') + '\0');
         QVERIFY(!s.form->tray->Icon()->icon().isNull());
     }
 
