@@ -198,7 +198,7 @@ void frmMain::Form_Load()
         const ScheduleSettings settings = tabSchedule->LoadSchedule();
         mnuRunStartup->setChecked(settings.runAtStartup);
         mnuMinimizeStartup->setChecked(settings.minimizeAtStartup);
-        // The window is made invisible here; Start decides once the tray icon is in place.
+        // Start hides the window, or minimizes it, once the tray icon is in place.
         startMinimized = settings.minimizeAtStartup;
 
         SetStatusPanel(1, "Waiting...");
