@@ -1,28 +1,95 @@
-// docshots FOLDER: pictures of the main window on each of its tabs, for the documentation.
-// Runs the real window on a demonstration configuration database copied from the one beside
-// this program, so it needs no display (QT_QPA_PLATFORM=offscreen works).
+// docshots FOLDER: pictures of the main window on each of its tabs, the About box and the help
+// window, for the documentation. Runs the real window on a demonstration configuration database
+// copied from the one beside this program, so it needs no display (QT_QPA_PLATFORM=offscreen
+// works).
+// docshots --tray FILE: a picture of the tray icon with its menu, as a right click on the icon
+// of the hidden window opens it; needs an X display with a tray host (tests/shell/with_tray.sh).
 
+#include "shell/APIStuff.h"
 #include "shell/QtFileDialogs.h"
 #include "shell/QtPrompter.h"
+#include "shell/frmAbout.h"
+#include "shell/frmHelp.h"
 #include "shell/frmMain.h"
 #include "util/Clock.h"
 #include "util/Paths.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QMenu>
 #include <QPixmap>
+#include <QScreen>
+#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QThread>
+
+#include <filesystem>
 
 #include <sqlite3.h>
 
 #include <cstdio>
 
+namespace {
+
+bool Save(const QPixmap& picture, const QString& file)
+{
+    if (picture.save(file))
+        return true;
+    std::fprintf(stderr, "docshots: cannot write %s\n", file.toLocal8Bit().constData());
+    return false;
+}
+
+void Settle(int milliseconds)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < milliseconds) {
+        QApplication::processEvents();
+        QThread::msleep(10);
+    }
+}
+
+// The hidden window's tray menu, opened at its icon, and the part of the screen around both.
+int TrayShot(mallow::frmMain& window, const QString& file)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!window.tray->InTray() || window.tray->Icon()->geometry().isEmpty()) {
+        if (waited.elapsed() > 15000) {
+            std::fprintf(stderr, "docshots: no tray host shows the icon\n");
+            return 1;
+        }
+        Settle(50);
+    }
+    Settle(500);
+    window.tray->TrayWindowProc(mallow::msg::WM_SYSCOMMAND, mallow::msg::SC_MINIMIZE, 0);
+    const QRect icon = window.tray->Icon()->geometry();
+    // Clicked at the icon's upper edge, the menu opens above it and leaves it in sight.
+    QCursor::setPos(QPoint(icon.center().x(), icon.top() - 1));
+    window.tray->TrayWindowProc(mallow::msg::TrayCallback, 0, mallow::msg::WM_RBUTTONUP);
+    Settle(700);
+    const QRect shown = window.mnuTray->geometry().united(icon).adjusted(-40, -30, 40, 10);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QRect area = shown.intersected(screen);
+    const bool saved = Save(QGuiApplication::primaryScreen()->grabWindow(
+                                0, area.x(), area.y(), area.width(), area.height()),
+                            file);
+    window.mnuTray->hide();
+    return saved ? 0 : 1;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: docshots FOLDER\n");
+    const bool tray = argc == 3 && std::string(argv[1]) == "--tray";
+    if (argc != 2 && !tray) {
+        std::fprintf(stderr, "usage: docshots FOLDER | docshots --tray FILE\n");
         return 2;
     }
     QApplication app(argc, argv);
@@ -52,7 +119,13 @@ int main(int argc, char** argv)
     mallow::QtPrompter prompter;
     mallow::QtFileDialogs dialogs;
     mallow::frmMain window({&prompter, &clock, &dialogs, programFolder.path().toStdString()});
+    std::error_code ec;
+    std::filesystem::copy(mallow::ProgramFolder() + "/help",
+                          programFolder.filePath("help").toStdString(),
+                          std::filesystem::copy_options::recursive, ec);
     window.Start();
+    if (tray)
+        return TrayShot(window, QString::fromLocal8Bit(argv[2]));
     const char* names[4] = {"applications", "schedule", "results", "multi-user"};
     QDir out(QString::fromLocal8Bit(argv[1]));
     for (int tab = 0; tab < 4; ++tab) {
@@ -64,5 +137,22 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    return 0;
+    window.SSTab1->setCurrentIndex(0);
+
+    mallow::frmAbout about(prompter, programFolder.filePath(QStringLiteral("Mallow.ico")),
+                           mallow::registry::DefaultPlaces(), &window);
+    about.show();
+    QApplication::processEvents();
+    if (!Save(about.grab(), out.filePath(QStringLiteral("about.png"))))
+        return 1;
+    about.hide();
+
+    window.ShowHelp();
+    auto* help = window.findChild<mallow::frmHelp*>();
+    if (!help)
+        return 1;
+    help->resize(820, 560);
+    help->txtPage->setSource(QUrl(QStringLiteral("applications.html")));
+    Settle(600);
+    return Save(help->grab(), out.filePath(QStringLiteral("help.png"))) ? 0 : 1;
 }

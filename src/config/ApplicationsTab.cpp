@@ -2,7 +2,9 @@
 
 #include "config/ApplicationList.h"
 #include "config/ConfigDatabase.h"
+#include "launcher/Launcher.h"
 #include "maintenance/Compact.h"
+#include "platform/ProgramStart.h"
 #include "util/Controls.h"
 #include "util/FileDialogs.h"
 #include "util/Handler.h"
@@ -117,6 +119,7 @@ ApplicationsTab::ApplicationsTab(const TabContext& context, QWidget* parent)
     connect(cmdCompactCurrent, &QPushButton::clicked, this,
             &ApplicationsTab::cmdCompactCurrent_Click);
     connect(cmdBackup, &QPushButton::clicked, this, &ApplicationsTab::cmdBackup_Click);
+    connect(cmdOpen, &QPushButton::clicked, this, &ApplicationsTab::cmdOpen_Click);
     // A line becomes the chosen one by mouse, by keyboard or from code; emptying the list
     // chooses none and is no click.
     connect(lstApplications, &QListWidget::currentRowChanged, this, [this](int row) {
@@ -362,6 +365,29 @@ void ApplicationsTab::cmdBackup_Click()
         FindFirst(ChosenAppId());
         context.status.SetStatusPanel(1, "Waiting ...");
     });
+}
+
+void ApplicationsTab::cmdOpen_Click()
+{
+    RunHandler(
+        context.prompter, "cmdOpen_Click",
+        [this] {
+            ChosenAppId();
+            // The values as the boxes show them, saved or not; the database password is not
+            // passed: the database program asks for it itself.
+            const std::string database = lstApplications->currentItem()->text().toStdString();
+            const std::string mdw = txtMDW->text().toStdString();
+            const std::string user = txtUserName->text().toStdString();
+            const std::string userPassword = txtUserPassword->text().toStdString();
+            const std::string folder = launcher::AccessFolder();
+            if (folder.empty()) {
+                context.prompter.MsgBox("Mallow can not find Microsoft Access on this machine.");
+                return;
+            }
+            platform::StartProgram(launcher::AccessCommandLine(launcher::AccessProgram(folder),
+                                                               database, mdw, user, userPassword));
+        },
+        SelectApplicationFirst(context.prompter));
 }
 
 } // namespace mallow

@@ -41,6 +41,9 @@ public:
     void cmdBrowseSystemFile_Click();
     void cmdCompactCurrent_Click();
     void cmdBackup_Click();
+    /// Opens the chosen database in the database program the registry names, with the
+    /// workgroup file, user and password the boxes show.
+    void cmdOpen_Click();
     /// The Options menu's "Import Application List": its menu is the window's, its list is ours.
     void mnuImport_Click();
 

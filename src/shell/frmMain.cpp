@@ -7,6 +7,7 @@
 #include "multiuser/MultiUserTab.h"
 #include "net/modGetOS.h"
 #include "reports/ResultsTab.h"
+#include "shell/frmHelp.h"
 #include "util/Controls.h"
 #include "util/Dates.h"
 #include "util/Handler.h"
@@ -159,6 +160,7 @@ void frmMain::BuildMenus()
     // The tray's pop-up menu belongs to the window but never shows in its menu bar.
     mnuTray = new QMenu(QStringLiteral("Popup"), this);
     mnuTray->setObjectName(QStringLiteral("mnuTray"));
+    BuildTrayMenu();
 
     connect(mnuExit, &QAction::triggered, this,
             [this] { RunHandler(*services.prompter, "mnuExit_Click", [this] { close(); }); });
@@ -202,10 +204,18 @@ std::string frmMain::ProgramFile(const std::string& name) const
 void frmMain::Start()
 {
     Form_Load();
-    if (startMinimized)
-        showMinimized();
-    else
+    if (!startMinimized) {
         show();
+        return;
+    }
+    // Hidden, the window comes back only through its tray icon: it stays hidden only when the
+    // icon stands in a notification area, and starts minimized on the taskbar otherwise.
+    if (TrayHostAvailable()) {
+        SetTrayMenuItems(1);
+        return;
+    }
+    CommandWindowState(Qt::WindowMinimized);
+    show();
 }
 
 void frmMain::Form_Load()
@@ -214,7 +224,7 @@ void frmMain::Form_Load()
         const double now = Now();
         tabResults->LoadDates(now);
 
-        HelpFile = ProgramFile("mallow.chm");
+        HelpFile = ProgramFile("help") + SeparatorOf(services.programFolder) + "index.html";
 
         Config.Open(services.programFolder);
 
@@ -223,14 +233,15 @@ void frmMain::Form_Load()
         const ScheduleSettings settings = tabSchedule->LoadSchedule();
         mnuRunStartup->setChecked(settings.runAtStartup);
         mnuMinimizeStartup->setChecked(settings.minimizeAtStartup);
-        // No tray icon exists yet to bring a hidden window back, so start-up never hides the
-        // window: it starts minimized, on the taskbar.
+        // Start hides the window, or minimizes it, once the tray icon is in place.
         startMinimized = settings.minimizeAtStartup;
 
         SetStatusPanel(1, "Waiting...");
         SetStatusPanel(4, dates::Format(now, "dddd"));
 
         setWindowIcon(QIcon(Q(NativePath(ProgramFile("Mallow.ico")))));
+
+        AddTray();
 
         Timer1->setInterval(60000);
         Timer1->start();
@@ -288,10 +299,16 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         static_cast<QWidget*>(watched)->window() == this) {
         const auto* key = static_cast<QKeyEvent*>(event);
         // A key travels up from the focused control through its parents; act on it once.
-        if (!key->isAutoRepeat() && watched == QApplication::focusWidget())
+        const QWidget* focus = QApplication::focusWidget();
+        const bool once = (!key->isAutoRepeat() && watched == focus) ||
+                          (watched == this && (!focus || focus->window() != this));
+        if (once) {
             Form_KeyDown(key->key(), key->modifiers());
-        else if (!QApplication::focusWidget() && watched == this)
-            Form_KeyDown(key->key(), key->modifiers());
+            if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier) {
+                ShowHelp();
+                return true;
+            }
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -308,6 +325,9 @@ void frmMain::closeEvent(QCloseEvent* event)
     }
     Form_Unload();
     event->accept();
+    // Unloading the window ends the program, even when it was hidden in the tray, where
+    // closing it is no "last window closed".
+    QCoreApplication::quit();
 }
 
 void frmMain::Timer1_Timer()
@@ -434,6 +454,10 @@ void frmMain::Form_Unload()
     RunHandler(*services.prompter, "Form_Unload", [this] {
         while (QApplication::overrideCursor())
             QApplication::restoreOverrideCursor();
+        if (tray)
+            tray->RemoveTrayIcon();
+        if (helpWindow)
+            helpWindow->close();
         Timer1->stop();
         Config.Close();
     });

@@ -5,6 +5,7 @@
 #include "maintenance/Scheduler.h"
 #include "multiuser/MultiUser.h"
 #include "platform/VersionProbe.h"
+#include "shell/APIStuff.h"
 #include "util/Clock.h"
 #include "util/FileDialogs.h"
 #include "util/Prompter.h"
@@ -14,6 +15,7 @@
 #include <QTimer>
 
 #include <array>
+#include <functional>
 #include <string>
 
 class QAction;
@@ -24,6 +26,8 @@ class QTabWidget;
 namespace mallow {
 
 class ApplicationsTab;
+class KeyboardMoveSize;
+class frmHelp;
 class MultiUserTab;
 class ResultsTab;
 class ScheduleTab;
@@ -41,12 +45,14 @@ struct ShellServices
     /// What finds and disconnects the users of a database; null for this machine's, whose
     /// network errors are reported through the prompter.
     const multiuser::MultiUserServices* users = nullptr;
+    /// Whether a notification area shows the tray icon; empty to ask the session.
+    std::function<bool()> trayHost = nullptr;
 };
 
 /// The main window. It composes its four tab pages, the menus, the status bar and Timer1; its
 /// load handler opens the configuration database and has each page load what it shows, its
 /// unload handler releases the database. Controls carry their names as object names.
-class frmMain : public QMainWindow, public StatusPanels
+class frmMain : public QMainWindow, public StatusPanels, public TrayWindow
 {
     Q_OBJECT
 
@@ -54,7 +60,9 @@ public:
     explicit frmMain(ShellServices services, QWidget* parent = nullptr);
     ~frmMain() override;
 
-    /// Loads the window (start-up) and shows it, minimized when "Minimize on Startup" is set.
+    /// Loads the window (start-up) and shows it. With "Minimize on Startup" set, the window
+    /// stays hidden when its tray icon stands in a notification area, and starts minimized
+    /// on the taskbar otherwise, so that it can always be brought back.
     void Start();
     void Form_Load();
     void Form_Unload();
@@ -72,6 +80,37 @@ public:
     /// out without a word when `quietWhenBusy`.
     void RunMaintenance(bool backUp, bool quietWhenBusy = false);
     bool PassRunning() const { return passRunning; }
+    // The tray icon and the window's states (frmMainTray.cpp).
+    /// Enables the tray menu's items for window state 0 (normal), 1 (minimized) or 2
+    /// (maximized); other states change nothing.
+    void SetTrayMenuItems(int windowState);
+    /// Shows the window's state in the tray menu and remembers it when it is not minimized.
+    void Form_Resize();
+    /// The window state as a number: 0 normal, 1 minimized, 2 maximized.
+    int WindowState() const;
+    /// Hands a message to the window's procedure, the tray's while its icon is installed.
+    long SendMessage(unsigned message, long wParam, long lParam);
+    void mnuTrayRestore_Click();
+    void mnuTrayMove_Click();
+    void mnuTraySize_Click();
+    void mnuTrayMinimize_Click();
+    void mnuTrayMaximize_Click();
+    void mnuTrayClose_Click();
+
+    // The Options and Help menus (frmMainTray.cpp).
+    void mnuRunStartup_Click();
+    void mnuMinimizeStartup_Click();
+    /// Sends F1 to the program, which opens the help.
+    void mnuMallowHelp_Click();
+    void mnuAboutMallow_Click();
+    /// Opens the help window on the contents page, HelpFile.
+    void ShowHelp();
+
+    void TrayIconClicked() override;
+    void TrayMenuRequested(const QPoint& at) override;
+    bool TrayMinimize() override;
+    bool TrayRestore() override;
+    long PreviousWindowProc(unsigned message, long wParam, long lParam) override;
 
     // Program-wide state of a maintenance pass and of the single-database commands.
     bool ContinueRun = false;
@@ -80,6 +119,11 @@ public:
 
     ConfigDatabase Config;
     Compact CompactModule;
+    /// The last window state other than minimized: 0 normal, 2 maximized.
+    int LastState = 0;
+    /// The tray icon; installed at the end of start-up, removed at unload.
+    APIStuff* tray = nullptr;
+    frmHelp* helpWindow = nullptr;
 
 private:
     /// Network errors that the layer shows rather than raises go to the prompter.
@@ -96,9 +140,19 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void BuildMenus();
+    void BuildTrayMenu();
+    /// Start-up's tray step: the icon with the window's menu and its tip.
+    void AddTray();
+    /// Writes one start-up option to the first schedule row, through a clone.
+    void SaveStartupOption(const char* column, int value);
+    /// Sets the window's state as a command of the program's own, not the title bar's.
+    void CommandWindowState(Qt::WindowStates states);
+    bool TrayHostAvailable() const;
     void BuildStatusBar();
     /// What a command on one page does to the controls of another.
     void LinkTabs();
@@ -114,6 +168,9 @@ private:
     bool unloaded = false;
     bool passRunning = false;
     bool closeAfterPass = false;
+    /// Set while the program itself changes the window's state.
+    bool commandingState = false;
+    KeyboardMoveSize* moveSize = nullptr;
 
 public:
     QTabWidget* SSTab1 = nullptr;
@@ -132,6 +189,13 @@ public:
     QAction* mnuAboutMallow = nullptr;
     QAction* mnuMallowHelp = nullptr;
     QMenu* mnuTray = nullptr;
+    QAction* mnuTrayRestore = nullptr;
+    QAction* mnuTrayMove = nullptr;
+    QAction* mnuTraySize = nullptr;
+    QAction* mnuTrayMinimize = nullptr;
+    QAction* mnuTrayMaximize = nullptr;
+    QAction* mnuTraySep = nullptr;
+    QAction* mnuTrayClose = nullptr;
 
     std::array<QLabel*, 5> statusPanels{}; ///< panels 1 to 5 of StatusBar1
 };

@@ -38,11 +38,14 @@ struct StartedForm
     FixedClock clock{FixedNow};
     std::unique_ptr<frmMain> form;
 
+    /// `inTray`: the window is told that its tray icon stands in a notification area.
     explicit StartedForm(const std::string& programFolder,
-                         const platform::VersionSource* version = nullptr)
+                         const platform::VersionSource* version = nullptr, bool inTray = false)
     {
-        form = std::make_unique<frmMain>(
-            ShellServices{&prompter, &clock, &dialogs, programFolder, version});
+        ShellServices services{&prompter, &clock, &dialogs, programFolder, version};
+        if (inTray)
+            services.trayHost = [] { return true; };
+        form = std::make_unique<frmMain>(std::move(services));
         form->Start();
     }
     template <typename W> W* Find(const char* name) const
