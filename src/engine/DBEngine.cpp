@@ -3,6 +3,7 @@
 #include "JetError.h"
 #include "LockFile.h"
 #include "Security.h"
+#include "InPlaceCompaction.h"
 #include "SqliteSupport.h"
 #include "util/FileOps.h"
 #include "util/MallowError.h"
@@ -306,6 +307,20 @@ void DBEngine::CompactDatabaseInPlace(const std::string& path, const std::string
     // SQLite rewrites the file under its write lock and journals the copy-back: every client,
     // whether it keeps a lock file or not, sees the old content or the new one, and the file
     // keeps its inode, owner, mode, links and journal mode.
+    const auto journalMode = QueryText(db, "PRAGMA journal_mode");
+    if (journalMode && *journalMode != "wal") {
+        const CompactionOutcome outcome = CompactThroughSnapshot(db, held.native, held.st.st_size);
+        if (outcome.kind == CompactionOutcome::Compacted)
+            return;
+        if (outcome.kind == CompactionOutcome::Unsound)
+            RaiseJet(jet::CannotOpenDatabase, path);
+        if (outcome.kind == CompactionOutcome::Failed)
+            RaiseCompactFailure(outcome.rc, held.native, path, outcome.systemError);
+        // A database that other programs keep changing is compacted by SQLite's own VACUUM,
+        // which keeps them out from its start to its end.
+        held.deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(LockWaitMilliseconds);
+    }
     {
         const TemporaryFolderInMemory temporary(held.st.st_size);
         if (!Run(db, "VACUUM"))
@@ -314,7 +329,7 @@ void DBEngine::CompactDatabaseInPlace(const std::string& path, const std::string
     }
     // A database in write-ahead-log mode holds the new content in its log until a checkpoint;
     // one that readers keep from completing leaves it there, which is no failure.
-    if (const auto mode = QueryText(db, "PRAGMA journal_mode"); mode && *mode == "wal") {
+    if (journalMode && *journalMode == "wal") {
         held.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         Run(db, "PRAGMA wal_checkpoint(TRUNCATE)");
     }
