@@ -38,18 +38,6 @@ struct QuietHost : mallow::PassHost
     void ResetStatusPanels() override {}
 };
 
-struct Supervision : mallow::UserSupervision
-{
-    explicit Supervision(mallow::multiuser::MultiUser& users) : users(users) {}
-    bool AnyUsers(const std::string& path) override { return users.AnyUsers(path); }
-    void SendMessageToUsers(const std::string& path, const std::string& message) override
-    {
-        users.SendMessageToUsers(path, message);
-    }
-    bool CloseFileAllUsers(const std::string& path) override { return users.CloseFileAllUsers(path); }
-    mallow::multiuser::MultiUser& users;
-};
-
 void Exec(const std::string& path, const std::string& sql)
 {
     sqlite3* db = nullptr;
@@ -94,8 +82,7 @@ int main(int argc, char** argv)
         mallow::multiuser::DefaultMultiUserServices(mallow::net::DefaultNetServices()));
     compact.HeldOnServer = [&](const std::string& path) { return users.HolderOnServer(path); };
     QuietHost host;
-    Supervision supervision(users);
-    mallow::MaintenanceRun run(config, compact, panels, host, supervision, go, last);
+    mallow::MaintenanceRun run(config, compact, panels, host, users, go, last);
 
     std::vector<double> pass;
     std::vector<double> loop;

@@ -77,24 +77,6 @@ void CheckCopy(const std::string& native, const std::string& display)
         RaiseJet(jet::CannotOpenDatabase, display);
 }
 
-// A descriptor this code opened, closed when it goes.
-class OwnedFd
-{
-public:
-    explicit OwnedFd(int fd) : fd(fd) {}
-    ~OwnedFd()
-    {
-        if (fd >= 0)
-            close(fd);
-    }
-    OwnedFd(const OwnedFd&) = delete;
-    OwnedFd& operator=(const OwnedFd&) = delete;
-    int Get() const { return fd; }
-
-private:
-    int fd;
-};
-
 // Flushes the copy's data and then the folder entry that names it; answers errno, 0 when both
 // are on disk.
 int FlushToDisk(int fd, const std::string& native)

@@ -23,24 +23,6 @@ using namespace support;
 
 constexpr auto CopyLockWait = std::chrono::seconds(10);
 
-// A descriptor this code opened, closed when it goes.
-class OwnedFd
-{
-public:
-    explicit OwnedFd(int fd) : fd(fd) {}
-    ~OwnedFd()
-    {
-        if (fd >= 0)
-            close(fd);
-    }
-    OwnedFd(const OwnedFd&) = delete;
-    OwnedFd& operator=(const OwnedFd&) = delete;
-    int Get() const { return fd; }
-
-private:
-    int fd;
-};
-
 // Copies a database file through the reads of SQLite's own file object, for file systems of
 // SQLite whose descriptor cannot be reached.
 void CopyThroughSqlite(sqlite3_file* file, const std::string& target, Flush flush, mode_t mode)

@@ -67,6 +67,24 @@ private:
     bool kept = false;
 };
 
+/// A descriptor this code opened, closed when it goes.
+class OwnedFd
+{
+public:
+    explicit OwnedFd(int fd) : fd(fd) {}
+    ~OwnedFd()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+    OwnedFd(const OwnedFd&) = delete;
+    OwnedFd& operator=(const OwnedFd&) = delete;
+    int Get() const { return fd; }
+
+private:
+    int fd;
+};
+
 using Deadline = std::chrono::steady_clock::time_point;
 
 /// A busy handler that tries again every millisecond until the deadline it is handed: SQLite's

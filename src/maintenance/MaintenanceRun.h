@@ -1,6 +1,7 @@
 #pragma once
 
 #include "maintenance/Compact.h"
+#include "multiuser/MultiUser.h"
 
 #include <functional>
 #include <optional>
@@ -26,16 +27,6 @@ public:
     virtual void ResetStatusPanels() = 0;
 };
 
-/// Who has a database open on its server, their messages and their disconnection.
-class UserSupervision
-{
-public:
-    virtual ~UserSupervision() = default;
-    virtual bool AnyUsers(const std::string& path) = 0;
-    virtual void SendMessageToUsers(const std::string& path, const std::string& message) = 0;
-    virtual bool CloseFileAllUsers(const std::string& path) = 0;
-};
-
 /// What the pass did for one database, for the headless program's report.
 struct PassRecord
 {
@@ -57,7 +48,7 @@ class MaintenanceRun
 {
 public:
     MaintenanceRun(ConfigDatabase& config, Compact& compact, StatusPanels& status, PassHost& host,
-                   UserSupervision& users, bool& continueRun, std::string& lastResultText)
+                   multiuser::UserSupervision& users, bool& continueRun, std::string& lastResultText)
         : config(config), compact(compact), status(status), host(host), users(users),
           continueRun(continueRun), lastResultText(lastResultText)
     {
@@ -78,7 +69,7 @@ private:
     Compact& compact;
     StatusPanels& status;
     PassHost& host;
-    UserSupervision& users;
+    multiuser::UserSupervision& users;
     bool& continueRun;
     std::string& lastResultText;
 };

@@ -84,24 +84,6 @@ private:
     std::string delay;
 };
 
-class Supervision : public mallow::UserSupervision
-{
-public:
-    explicit Supervision(mallow::multiuser::MultiUser& users) : users(users) {}
-    bool AnyUsers(const std::string& path) override { return users.AnyUsers(path); }
-    void SendMessageToUsers(const std::string& path, const std::string& message) override
-    {
-        users.SendMessageToUsers(path, message);
-    }
-    bool CloseFileAllUsers(const std::string& path) override
-    {
-        return users.CloseFileAllUsers(path);
-    }
-
-private:
-    mallow::multiuser::MultiUser& users;
-};
-
 /// Network errors that the layer reports instead of raising go to standard error.
 struct ErrorToStderr : mallow::net::NetErrorReporter
 {
@@ -167,9 +149,8 @@ int main(int argc, char** argv)
     ErrorToStderr reporter;
     mallow::multiuser::MultiUser users(mallow::multiuser::DefaultMultiUserServices(
         mallow::net::DefaultNetServices(nullptr, &reporter)));
-    Supervision supervision(users);
     compact.HeldOnServer = [&](const std::string& path) { return users.HolderOnServer(path); };
-    mallow::MaintenanceRun run(config, compact, panels, host, supervision, continueRun, lastResult);
+    mallow::MaintenanceRun run(config, compact, panels, host, users, continueRun, lastResult);
 
     int done = 0;
     int compacted = 0;

@@ -58,21 +58,6 @@ bool IsAddress(const std::string& name)
            inet_pton(AF_INET6, name.c_str(), buffer) == 1;
 }
 
-// The part of `path` below `mountPoint`, when the mount holds it.
-std::optional<std::string> Below(const std::string& path, const std::string& mountPoint)
-{
-    if (mountPoint == "/")
-        return path.empty() || path[0] != '/' ? std::nullopt
-                                              : std::optional<std::string>(path.substr(1));
-    if (path.compare(0, mountPoint.size(), mountPoint) != 0)
-        return std::nullopt;
-    if (path.size() == mountPoint.size())
-        return std::string();
-    if (path[mountPoint.size()] != '/')
-        return std::nullopt;
-    return path.substr(mountPoint.size() + 1);
-}
-
 // Runs one operation under the module's error policy: every error leaves under the module's
 // number with the operation's name as its source and its own description.
 template <typename Body>
@@ -153,7 +138,7 @@ std::string MultiUser::GetDrive(const std::string& path)
             return connection->drive;
         std::string deepest = "/";
         for (const auto& mount : mounts) {
-            if (Below(path, mount.mountPoint) && mount.mountPoint.size() > deepest.size())
+            if (platform::PathBelow(path, mount.mountPoint) && mount.mountPoint.size() > deepest.size())
                 deepest = mount.mountPoint;
         }
         return deepest;
@@ -172,7 +157,7 @@ std::string MultiUser::PathWODrive(const std::string& path)
             return separator == path.end() ? std::string() : std::string(separator + 1, path.end());
         }
         const std::string drive = GetDrive(path);
-        const auto below = Below(path, drive);
+        const auto below = platform::PathBelow(path, drive);
         return below ? *below : path.substr(1);
     });
 }

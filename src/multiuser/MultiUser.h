@@ -75,6 +75,17 @@ public:
     virtual std::string ReadAll(const std::string& path) = 0;
 };
 
+/// Who has a database open on its server, their messages and their disconnection: what the
+/// maintenance pass asks (MultiUser answers it; tests may answer it themselves).
+class UserSupervision
+{
+public:
+    virtual ~UserSupervision() = default;
+    virtual bool AnyUsers(const std::string& path) = 0;
+    virtual void SendMessageToUsers(const std::string& path, const std::string& message) = 0;
+    virtual bool CloseFileAllUsers(const std::string& path) = 0;
+};
+
 /// What MultiUser works through. Tests hand in their own; the program uses DefaultServices().
 struct MultiUserServices
 {
@@ -95,11 +106,11 @@ MultiUserServices DefaultMultiUserServices(const net::NetServices& net);
 /// Who has a database on a file server open, their messages and their disconnection. Every
 /// operation raises its errors under MultiUserError with the source "MultiUser.<operation>()"
 /// and the description of the error that occurred; nothing is shown to the user here.
-class MultiUser
+class MultiUser : public UserSupervision
 {
 public:
     explicit MultiUser(MultiUserServices services);
-    ~MultiUser();
+    ~MultiUser() override;
     MultiUser(const MultiUser&) = delete;
     MultiUser& operator=(const MultiUser&) = delete;
 
@@ -116,13 +127,13 @@ public:
                                  std::int32_t fileId);
     void AccessGetUsers(const std::string& path);
 
-    bool AnyUsers(const std::string& path);
+    bool AnyUsers(const std::string& path) override;
     /// The active users of the database, one row each, in the order found.
     std::vector<UserInfoRow> GetUserInfo(const std::string& path);
-    void SendMessageToUsers(const std::string& path, const std::string& message);
+    void SendMessageToUsers(const std::string& path, const std::string& message) override;
     /// Closes one handle and waits until the server no longer lists it.
     bool CloseFile(const std::string& path, std::int32_t fileId);
-    bool CloseFileAllUsers(const std::string& path);
+    bool CloseFileAllUsers(const std::string& path) override;
     std::int32_t GetLDBFileID(const std::string& lockFilePath, const std::string& ntUserName,
                               const std::string& computerName);
     /// Sends `message` to one computer with the network message command line.

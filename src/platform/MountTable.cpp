@@ -27,19 +27,6 @@ std::string Unescape(const std::string& field)
     return out;
 }
 
-/// The part of `path` below `mountPoint`, or nothing when the mount does not hold it.
-std::optional<std::string> Below(const std::string& path, const std::string& mountPoint)
-{
-    if (mountPoint == "/")
-        return path.substr(1);
-    if (path.compare(0, mountPoint.size(), mountPoint) != 0)
-        return std::nullopt;
-    if (path.size() == mountPoint.size())
-        return std::string();
-    if (path[mountPoint.size()] != '/')
-        return std::nullopt;
-    return path.substr(mountPoint.size() + 1);
-}
 
 std::vector<std::string> Components(const std::string& path)
 {
@@ -134,7 +121,7 @@ std::optional<NetworkConnection> NetworkConnectionOf(const std::string& path,
     const MountEntry* holder = nullptr;
     std::string rest;
     for (const auto& m : mounts) {
-        const auto below = Below(path, m.mountPoint);
+        const auto below = PathBelow(path, m.mountPoint);
         if (below && (!holder || m.mountPoint.size() >= holder->mountPoint.size())) {
             holder = &m;
             rest = *below;
@@ -191,6 +178,20 @@ std::vector<std::string> KnownServers(const std::vector<std::string>& given,
             unique.push_back(name);
     }
     return unique;
+}
+
+std::optional<std::string> PathBelow(const std::string& path, const std::string& mountPoint)
+{
+    if (mountPoint == "/")
+        return path.empty() || path[0] != '/' ? std::nullopt
+                                              : std::optional<std::string>(path.substr(1));
+    if (path.compare(0, mountPoint.size(), mountPoint) != 0)
+        return std::nullopt;
+    if (path.size() == mountPoint.size())
+        return std::string();
+    if (path[mountPoint.size()] != '/')
+        return std::nullopt;
+    return path.substr(mountPoint.size() + 1);
 }
 
 } // namespace mallow::platform

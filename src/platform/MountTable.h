@@ -18,6 +18,9 @@ struct MountEntry
 };
 
 std::vector<MountEntry> ParseMountInfo(const std::string& text);
+/// The part of `path` below `mountPoint` (without the separator), or nothing when the mount
+/// does not hold it.
+std::optional<std::string> PathBelow(const std::string& path, const std::string& mountPoint);
 /// This process's mount table.
 std::vector<MountEntry> ReadMountTable();
 

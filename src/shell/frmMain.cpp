@@ -401,25 +401,6 @@ private:
     std::unique_ptr<Hourglass> hourglass;
 };
 
-// MultiUser as the pass asks it.
-class Supervision : public UserSupervision
-{
-public:
-    explicit Supervision(multiuser::MultiUser& users) : users(users) {}
-    bool AnyUsers(const std::string& path) override { return users.AnyUsers(path); }
-    void SendMessageToUsers(const std::string& path, const std::string& message) override
-    {
-        users.SendMessageToUsers(path, message);
-    }
-    bool CloseFileAllUsers(const std::string& path) override
-    {
-        return users.CloseFileAllUsers(path);
-    }
-
-private:
-    multiuser::MultiUser& users;
-};
-
 } // namespace
 
 void frmMain::RunMaintenance(bool backUp, bool quietWhenBusy)
@@ -434,9 +415,7 @@ void frmMain::RunMaintenance(bool backUp, bool quietWhenBusy)
                           "Another maintenance pass is running on " +
                               ConfigDatabase::DatabasePath(services.programFolder) + ".");
     WindowHost host(*this, *tabSchedule->txtDelayBeforDisconnect, *tabResults->rtfSummary);
-    Supervision supervision(Users);
-    MaintenanceRun pass(Config, CompactModule, *this, host, supervision, ContinueRun,
-                        LastResultText);
+    MaintenanceRun pass(Config, CompactModule, *this, host, Users, ContinueRun, LastResultText);
     passRunning = true;
     tabSchedule->cmdRunNow->setEnabled(false);
     pass.RunMaintenance(backUp);

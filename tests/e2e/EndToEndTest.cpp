@@ -6,6 +6,7 @@
 #include "fixtures/ConfigFixture.h"
 #include "fixtures/ManagedDatabase.h"
 #include "fixtures/NetworkMount.h"
+#include "fixtures/ServerMessages.h"
 #include "fixtures/TestFileDialogs.h"
 #include "fixtures/TestPrompter.h"
 #include "multiuser/MultiUser.h"
@@ -46,25 +47,14 @@ std::string Field(const std::string& text)
     return field;
 }
 
-/// A text with CR LF as LF, as the messages are compared.
-std::string Lines(std::string text)
-{
-    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;)
-        text.erase(at, 1);
-    return text;
-}
-
-/// The messages the test server received so far, with CR LF as LF.
 std::vector<std::string> Messages()
 {
-    std::vector<std::string> texts;
-    for (const auto& entry : fs::directory_iterator(StateDir + "/messages")) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        texts.push_back(Lines(text.str()));
-    }
-    return texts;
+    return test::ServerMessages(StateDir);
+}
+
+std::string Lines(const std::string& text)
+{
+    return test::WithLineFeeds(text);
 }
 
 bool Contains(const std::vector<std::string>& texts, const std::string& text)

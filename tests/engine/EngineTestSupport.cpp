@@ -101,70 +101,26 @@ int Mallowdb(const std::vector<std::string>& arguments)
 }
 
 LockHolder::LockHolder(const std::string& databasePath)
+    : child({MALLOW_LOCK_HOLDER, databasePath})
 {
-    int in[2];
-    int out[2];
-    if (pipe(in) != 0 || pipe(out) != 0)
-        throw std::runtime_error("no pipes");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, in[1]);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::string program = MALLOW_LOCK_HOLDER;
-    std::string path = databasePath;
-    char* argv[] = {program.data(), path.data(), nullptr};
-    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(in[0]);
-    close(out[1]);
-    toChild = in[1];
-    fromChild = out[0];
-    if (rc != 0)
-        throw std::runtime_error("cannot start " + program);
 }
 
-LockHolder::~LockHolder()
-{
-    if (pid > 0)
-        Kill();
-    if (toChild >= 0)
-        close(toChild);
-    if (fromChild >= 0)
-        close(fromChild);
-}
+LockHolder::~LockHolder() = default;
 
 std::string LockHolder::FirstLine()
 {
-    std::string line;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-        pollfd p = {fromChild, POLLIN, 0};
-        if (poll(&p, 1, 100) <= 0)
-            continue;
-        char c = 0;
-        if (read(fromChild, &c, 1) != 1 || c == '\n')
-            break;
-        line += c;
-    }
-    return line;
+    return child.ReadLine(std::chrono::seconds(10)).value_or("");
 }
 
 int LockHolder::Release()
 {
-    [[maybe_unused]] auto written = write(toChild, "\n", 1);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    pid = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    child.WriteLine("");
+    return child.Wait();
 }
 
 void LockHolder::Kill()
 {
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    pid = -1;
+    child.Stop(SIGKILL);
 }
 
 } // namespace mallow::test

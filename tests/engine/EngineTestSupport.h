@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fixtures/ChildProcess.h"
 #include "fixtures/TempFolder.h"
 
 #include <functional>
@@ -41,9 +42,7 @@ public:
     void Kill();
 
 private:
-    pid_t pid = -1;
-    int toChild = -1;
-    int fromChild = -1;
+    ChildProcess child;
 };
 
 } // namespace mallow::test

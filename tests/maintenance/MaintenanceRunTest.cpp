@@ -45,7 +45,7 @@ struct FakeHost : PassHost
     void ResetStatusPanels() override { log.push_back("panels reset"); }
 };
 
-struct FakeUsers : UserSupervision
+struct FakeUsers : multiuser::UserSupervision
 {
     std::vector<std::string> calls;
     std::map<std::string, bool> inUse;

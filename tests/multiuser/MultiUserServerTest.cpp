@@ -4,6 +4,7 @@
 #include "engine/Connection.h"
 #include "fixtures/ManagedDatabase.h"
 #include "fixtures/NetworkMount.h"
+#include "fixtures/ServerMessages.h"
 #include "fixtures/TempFolder.h"
 #include "multiuser/MultiUser.h"
 #include "net/FakeServices.h"
@@ -52,20 +53,9 @@ struct ShareFiles : FileReader
     }
 };
 
-/// The messages the test server received, each with CR LF as LF.
 std::vector<std::string> Messages()
 {
-    std::vector<std::string> texts;
-    for (const auto& entry : fs::directory_iterator(StateDir + "/messages")) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        std::string message = text.str();
-        for (std::size_t at; (at = message.find("\r\n")) != std::string::npos;)
-            message.erase(at, 1);
-        texts.push_back(message);
-    }
-    return texts;
+    return test::ServerMessages(StateDir);
 }
 
 std::vector<std::string> AwaitMessages(std::size_t count)
