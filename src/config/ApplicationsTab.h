@@ -41,6 +41,8 @@ public:
     void cmdBrowseSystemFile_Click();
     void cmdCompactCurrent_Click();
     void cmdBackup_Click();
+    /// Opens the find dialog on lstApplications.
+    void cmdFind_Click();
     /// The Options menu's "Import Application List": its menu is the window's, its list is ours.
     void mnuImport_Click();
 

@@ -1,6 +1,8 @@
 #include "MultiUserTab.h"
 
+#include "reports/frmFind.h"
 #include "util/Controls.h"
+#include "util/Handler.h"
 
 #include <QHBoxLayout>
 #include <QListWidget>
@@ -39,6 +41,16 @@ MultiUserTab::MultiUserTab(const TabContext& context, QWidget* parent)
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left, 1);
     layout->addLayout(right, 1);
+
+    connect(cmdFindMU, &QPushButton::clicked, this, &MultiUserTab::cmdFindMU_Click);
+}
+
+void MultiUserTab::cmdFindMU_Click()
+{
+    RunHandler(context.prompter, "cmdFindMU_Click", [this] {
+        ShowFindDialog(context.window, *lstMUAvailDBs, context.prompter,
+                       QStringLiteral("frmFindMU"));
+    });
 }
 
 void MultiUserTab::LoadUserList()

@@ -22,6 +22,9 @@ public:
     /// Start-up: ListView1 as a sorted report of no users, with its three columns.
     void LoadUserList();
 
+    /// Opens the find dialog on lstMUAvailDBs.
+    void cmdFindMU_Click();
+
     QListWidget* lstMUAvailDBs = nullptr;
     QTreeWidget* ListView1 = nullptr;
     QPushButton* cmdSendMsg = nullptr;
