@@ -19,7 +19,7 @@ bool InModal(QWidget* button, const std::function<void(D&)>& act)
     QTimer poll;
     poll.setInterval(10);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
+        auto* dialog = dynamic_cast<D*>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible())
             return;
         poll.stop();
