@@ -4,6 +4,9 @@
 #include "engine/JetError.h"
 #include "util/Dates.h"
 
+#include <charconv>
+#include <cmath>
+
 namespace mallow {
 
 namespace {
@@ -11,17 +14,20 @@ namespace {
 constexpr std::string_view AllApplications = "All (Show All)";
 
 // The select lists and tables of the two logs; the filter and the order are the same for both.
+// A row's day lies between the two days exactly when its time lies from the start of the first
+// day to the start of the day after the last: so the log's index on TimeLogged finds the rows,
+// in order, and no row's time is turned into text and back to find its day.
 constexpr std::string_view CompactLogSelect =
     "SELECT Log.[Event ID] as ID,Log.Application as App,"
     "Log.Successful,Log.[Size Before],Log.[Size After],Log.TimeLogged as Logged,Log.Comments "
     " From Log Where (Log.Application Like ?) AND "
-    "(CDate(Format(Log.TimeLogged,'mm/dd/yyyy')) between ? and ?) "
+    "(Log.TimeLogged >= ? AND Log.TimeLogged < ?) "
     "Order by Log.TimeLogged DESC;";
 constexpr std::string_view BackupLogSelect =
     "SELECT LogBackup.[Event ID] as ID,LogBackup.Application as App, "
     "LogBackup.Successful,LogBackup.TimeLogged as Logged,LogBackup.Comments "
     " From LogBackup Where (LogBackup.Application Like ?) AND "
-    "(CDate(Format(LogBackup.TimeLogged,'mm/dd/yyyy')) between ? and ?) "
+    "(LogBackup.TimeLogged >= ? AND LogBackup.TimeLogged < ?) "
     "Order by LogBackup.TimeLogged DESC;";
 
 constexpr int CompactLogWidths[] = {0, 2000, 1000, 1000, 1000, 1600, 1800};
@@ -62,10 +68,12 @@ double LogFilterDate(std::string_view text)
 LogQuery BuildLogQuery(LogKind kind, const std::string& appPattern, std::string_view begin,
                        std::string_view end)
 {
-    const double first = LogFilterDate(begin);
-    const double last = LogFilterDate(end);
+    // A day given with a time of day counts from the next whole day, as comparing whole days
+    // with it does.
+    const double from = std::ceil(LogFilterDate(begin));
+    const double before = std::floor(LogFilterDate(end)) + 1;
     return {std::string(kind == LogKind::Compact ? CompactLogSelect : BackupLogSelect),
-            {engine::Value(appPattern), engine::Value::Date(first), engine::Value::Date(last)}};
+            {engine::Value(appPattern), engine::Value::Date(from), engine::Value::Date(before)}};
 }
 
 int LogColumnWidth(LogKind kind, int column)
@@ -78,21 +86,84 @@ int LogColumnWidth(LogKind kind, int column)
     return index < std::size(BackupLogWidths) ? BackupLogWidths[index] : OtherColumnWidth;
 }
 
-std::string ShortLogApplication(LogKind kind, std::string_view path)
+namespace {
+
+void AppendNumber(long value, int width, std::string& out)
+{
+    char digits[24];
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
+    for (auto shown = end - digits; shown < width; ++shown)
+        out += '0';
+    out.append(digits, end);
+}
+
+} // namespace
+
+void AppendGeneralDate(double date, std::string& out)
+{
+    const dates::DateTimeParts parts = dates::FromAutomationDate(date);
+    const bool timeOnly = parts.year == 1899 && parts.month == 12 && parts.day == 30;
+    const bool dateOnly = parts.hour == 0 && parts.minute == 0 && parts.second == 0;
+    if (!timeOnly) {
+        AppendNumber(parts.month, 1, out);
+        out += '/';
+        AppendNumber(parts.day, 1, out);
+        out += '/';
+        AppendNumber(parts.year, 4, out);
+        if (dateOnly)
+            return;
+        out += ' ';
+    }
+    AppendNumber(parts.hour % 12 == 0 ? 12 : parts.hour % 12, 1, out);
+    out += ':';
+    AppendNumber(parts.minute, 2, out);
+    out += ':';
+    AppendNumber(parts.second, 2, out);
+    out += parts.hour >= 12 ? " PM" : " AM";
+}
+
+namespace {
+
+void AppendShortApplication(LogKind kind, std::string_view path, std::string& out)
 {
     const auto at = path.find_last_of("\\/");
     const std::string_view fileName = at == std::string_view::npos ? path : path.substr(at + 1);
-    std::string text(LeftChars(path, kind == LogKind::Compact ? 8 : 15));
-    text += " ... ";
-    text += fileName;
+    out += LeftChars(path, kind == LogKind::Compact ? 8 : 15);
+    out += " ... ";
+    out += fileName;
+}
+
+} // namespace
+
+std::string ShortLogApplication(LogKind kind, std::string_view path)
+{
+    std::string text;
+    AppendShortApplication(kind, path, text);
     return text;
+}
+
+void AppendLogCellText(LogKind kind, int column, const engine::Value& value, std::string& out)
+{
+    // Dates are the most of a log's cells: they are written here directly, in the general form.
+    if (value.GetType() == engine::Value::Type::Date && column != 1) {
+        AppendGeneralDate(value.ToDouble(), out);
+    } else if (value.GetType() != engine::Value::Type::Text) {
+        if (column == 1 && !value.IsNull())
+            AppendShortApplication(kind, value.ToText(), out);
+        else
+            out += value.ToText();
+    } else if (column == 1) {
+        AppendShortApplication(kind, value.TextView(), out);
+    } else {
+        out += value.TextView();
+    }
 }
 
 std::string LogCellText(LogKind kind, int column, const engine::Value& value)
 {
-    if (column == 1 && !value.IsNull())
-        return ShortLogApplication(kind, value.ToText());
-    return value.ToText();
+    std::string text;
+    AppendLogCellText(kind, column, value, text);
+    return text;
 }
 
 bool RemoveLogDataBefore(engine::Connection& connection, std::string_view dayText)

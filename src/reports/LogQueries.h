@@ -49,10 +49,17 @@ std::string ShortLogApplication(LogKind kind, std::string_view path);
 /// The text of one cell of the results grid: the shortened path in column 1, otherwise the
 /// field's value as text (True/False, the general date form, plain numbers, "" for Null).
 std::string LogCellText(LogKind kind, int column, const engine::Value& value);
+/// LogCellText appended to `out`, without a copy of its own when the value is text.
+void AppendLogCellText(LogKind kind, int column, const engine::Value& value, std::string& out);
+
+/// The general date form of a date ("12/8/2026 1:05:03 AM"; the date alone at midnight, the
+/// time alone on day 0) appended to `out`.
+void AppendGeneralDate(double date, std::string& out);
 
 /// Deletes the rows of both logs logged before the moment `dayText` names (for a bare day its
-/// start, so that day's rows stay), Log first, then LogBackup. Returns false, deleting nothing, when the text
-/// is no date. An engine error of the second statement leaves the first one's deletions.
+/// start, so that day's rows stay), Log first, then LogBackup. Returns false, deleting nothing,
+/// when the text is no date. An engine error of the second statement leaves the first one's
+/// deletions.
 bool RemoveLogDataBefore(engine::Connection& connection, std::string_view dayText);
 
 } // namespace mallow

@@ -17,13 +17,64 @@
 #include <QTabWidget>
 #include <QTableWidget>
 
+#include <QSignalBlocker>
+
+#include <memory>
 #include <unordered_set>
+#include <vector>
 
 namespace mallow {
 
 using namespace ui;
 
+// The texts of one fill's cells, one after the other, and where each cell's text ends (by the
+// cell's place, row by row); a cell without text ends where the one before it does.
+struct CellTexts
+{
+    std::string bytes;
+    std::vector<std::uint32_t> ends;
+    int columns = 0;
+};
+
 namespace {
+
+// A cell of the results grid. A large log has hundreds of thousands of cells: each keeps no
+// more than the texts of its fill, finds its own by its place in the grid, and makes its text
+// when the grid asks for it. A text set on the cell later wins. The results tab keeps the
+// texts for as long as the cells of their fill exist.
+class LogCellItem : public QTableWidgetItem
+{
+public:
+    explicit LogCellItem(const CellTexts* texts) : QTableWidgetItem(UserType), texts(texts) {}
+
+    QVariant data(int role) const override
+    {
+        if (role != Qt::DisplayRole && role != Qt::EditRole)
+            return QTableWidgetItem::data(role);
+        QVariant own = QTableWidgetItem::data(role);
+        if (own.isValid() || !tableWidget())
+            return own;
+        const auto cell =
+            static_cast<std::size_t>(row()) * static_cast<std::size_t>(texts->columns) +
+            static_cast<std::size_t>(column());
+        const std::uint32_t end = texts->ends[cell];
+        const std::uint32_t start = cell == 0 ? 0 : texts->ends[cell - 1];
+        return QString::fromUtf8(texts->bytes.data() + start, end - start);
+    }
+
+private:
+    const CellTexts* texts;
+};
+
+// Paths compared as they are read, without a copy.
+struct PathHash
+{
+    using is_transparent = void;
+    std::size_t operator()(std::string_view path) const
+    {
+        return std::hash<std::string_view>()(path);
+    }
+};
 
 // The widest text a date of the general form takes: two-digit month, day and hour.
 const QString WidestGeneralDate = QStringLiteral("12/28/2026 12:59:59 PM");
@@ -77,9 +128,8 @@ void ResultsTab::FillResultsGrid()
     LogKind kind = LogKind::Compact;
     if (optLog->isChecked() || optLogBack->isChecked()) {
         kind = optLog->isChecked() ? LogKind::Compact : LogKind::Backup;
-        const LogQuery query =
-            BuildLogQuery(kind, app, txtBeginningDate->text().toStdString(),
-                          txtEndingDate->text().toStdString());
+        const LogQuery query = BuildLogQuery(kind, app, txtBeginningDate->text().toStdString(),
+                                             txtEndingDate->text().toStdString());
         rs.Open(query.sql, *context.config.ConfigConnection, engine::adCmdText, query.parameters);
     }
     if (rs.Bof() && rs.Eof()) {
@@ -98,29 +148,52 @@ void ResultsTab::FillResultsGrid()
 
     // The widest shortened path, measured once for each application.
     const QFontMetrics metrics(MSFlexGrid1->font());
-    std::unordered_set<std::string> measured;
+    std::unordered_set<std::string, PathHash, std::equal_to<>> measured;
     int appWidth = 0;
 
+    // The cells of the last fill are gone: so may their texts.
+    cellTexts = std::make_shared<CellTexts>();
+    const std::shared_ptr<CellTexts> texts = cellTexts;
+    std::string& bytes = texts->bytes;
+    bytes.reserve(static_cast<std::size_t>(count) * 96);
+    texts->columns = fields;
+    texts->ends.assign(static_cast<std::size_t>(count) * static_cast<std::size_t>(fields), 0);
+    std::uint32_t* end = texts->ends.data();
+    // Nothing shows the hidden grid while it fills: it hears of its cells once, at the end.
+    QSignalBlocker quiet(MSFlexGrid1->model());
     QElapsedTimer slice;
     slice.start();
     int row = 0;
     for (rs.MoveFirst(); !rs.Eof() && row < count; rs.MoveNext(), ++row) {
-        for (int column = 0; column < fields; ++column) {
+        for (int column = 0; column < fields; ++column, ++end) {
             const engine::Value value = rs.FieldAt(column);
+            const std::size_t at = bytes.size();
             // An empty cell needs no item: it reads as empty text.
+            if (!value.IsNull())
+                AppendLogCellText(kind, column, value, bytes);
+            *end = static_cast<std::uint32_t>(bytes.size());
             if (value.IsNull())
                 continue;
-            const QString text = Q(LogCellText(kind, column, value));
-            if (column == 1 && measured.insert(std::string(value.TextView())).second)
-                appWidth = std::max(appWidth, metrics.horizontalAdvance(text));
-            MSFlexGrid1->setItem(row, column, new QTableWidgetItem(text));
+            if (column == 1 && !measured.contains(value.TextView())) {
+                measured.emplace(value.TextView());
+                appWidth = std::max(appWidth, metrics.horizontalAdvance(QString::fromUtf8(
+                                                  bytes.data() + at, bytes.size() - at)));
+            }
+            MSFlexGrid1->setItem(row, column, new LogCellItem(texts.get()));
         }
         if ((row & 63) == 63 && slice.elapsed() >= FillSliceMilliseconds) {
+            // What runs meanwhile may change the grid: it must hear of that.
+            quiet.unblock();
             if (!YieldDuringFill(ticket))
                 return;
+            quiet.reblock();
             slice.restart();
         }
     }
+    quiet.unblock();
+    if (row > 0)
+        emit MSFlexGrid1->model()->dataChanged(MSFlexGrid1->model()->index(0, 0),
+                                               MSFlexGrid1->model()->index(row - 1, fields - 1));
     rs.Close();
     SetColumnWidths(*MSFlexGrid1, kind, names, appWidth);
     MSFlexGrid1->show();

@@ -128,8 +128,7 @@ ResultsTab::ResultsTab(const TabContext& context, QWidget* parent)
     connect(cmdRemoveOldData, &QPushButton::clicked, this, &ResultsTab::cmdRemoveOldData_Click);
     connect(ChooseBeginDate, &QPushButton::clicked, this, &ResultsTab::ChooseBeginDate_Click);
     connect(ChooseEndDate, &QPushButton::clicked, this, &ResultsTab::ChooseEndDate_Click);
-    connect(MSFlexGrid1, &QTableWidget::cellDoubleClicked, this,
-            &ResultsTab::MSFlexGrid1_DblClick);
+    connect(MSFlexGrid1, &QTableWidget::cellDoubleClicked, this, &ResultsTab::MSFlexGrid1_DblClick);
     connect(cboApps->lineEdit(), &QLineEdit::textEdited, this, &ResultsTab::cboApps_Change);
     // The combo box receives the keys and focus changes and hands keys on to its edit line.
     cboApps->installEventFilter(this);

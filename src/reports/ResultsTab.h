@@ -20,6 +20,7 @@ class QTextEdit;
 namespace mallow {
 
 class clsTablePrint;
+struct CellTexts;
 
 /// The Results tab page: which log to show, for which application and days, the grid of log
 /// rows, and the removal of old log rows. Controls carry their names as object names.
@@ -100,6 +101,8 @@ private:
 
     const TabContext& context;
     int cboAppsLastKey = 0;
+    /// The texts of the grid's cells.
+    std::shared_ptr<CellTexts> cellTexts;
     unsigned fillTicket = 0;
     int fillDepth = 0;
     /// The control that had the focus when a fill disabled the tab's commands.

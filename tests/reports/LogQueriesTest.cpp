@@ -70,7 +70,10 @@ protected:
             rows.push_back(rs.Field(field).ToText());
         return rows;
     }
-    long Count(const std::string& table) { return std::stol(config.Scalar("SELECT count(*) FROM " + table)); }
+    long Count(const std::string& table)
+    {
+        return std::stol(config.Scalar("SELECT count(*) FROM " + table));
+    }
 
     test::ConfigFixture config;
     engine::Connection connection;
@@ -87,13 +90,17 @@ TEST_F(LogQueries, BothEndsAreWholeDaysAndRowsComeNewestFirst)
     AddCompact("C:\\a.mdb", At(2026, 12, 9, 0, 0), "day after");
     AddCompact("C:\\a.mdb", At(2026, 12, 7, 9, 0), "first day, nine");
 
-    EXPECT_EQ(Rows(LogKind::Compact, "", "12/7/2026", "12/08/2026"),
-              (Texts{"last day, 23:59", "last day, noon", "first day, nine",
-                     "first day, midnight"}));
+    EXPECT_EQ(
+        Rows(LogKind::Compact, "", "12/7/2026", "12/08/2026"),
+        (Texts{"last day, 23:59", "last day, noon", "first day, nine", "first day, midnight"}));
     EXPECT_EQ(Rows(LogKind::Compact, "", "12/8/2026", "12/8/2026"),
               (Texts{"last day, 23:59", "last day, noon"}));
     // An inverted range holds no day.
     EXPECT_EQ(Rows(LogKind::Compact, "", "12/9/2026", "12/6/2026"), Texts{});
+    // Days are compared whole: a first day given with a time of day leaves that day out, a
+    // last day given with one keeps all of it.
+    EXPECT_EQ(Rows(LogKind::Compact, "", "12/7/2026 8:00", "12/8/2026 1:00 AM"),
+              (Texts{"last day, 23:59", "last day, noon"}));
 }
 
 TEST_F(LogQueries, AllAnEmptyTextAndPercentShowEveryApplication)
@@ -150,8 +157,8 @@ TEST_F(LogQueries, ADateTextThatIsNoDateRaisesTheEngineError)
             ADD_FAILURE() << "no error for " << c.begin << " - " << c.end;
         } catch (const MallowError& e) {
             EXPECT_EQ(e.Number(), 3075);
-            EXPECT_EQ(e.Description(), "Syntax error in date in query expression '#" +
-                                           std::string(c.bad) + "#'.");
+            EXPECT_EQ(e.Description(),
+                      "Syntax error in date in query expression '#" + std::string(c.bad) + "#'.");
         }
     }
 }
@@ -162,8 +169,7 @@ TEST_F(LogQueries, TheBackUpLogHasFiveColumnsAndItsOwnWidths)
     const LogQuery query = BuildLogQuery(LogKind::Backup, "%", "5/4/2026", "5/4/2026");
     engine::Recordset rs;
     rs.Open(query.sql, connection, engine::adCmdText, query.parameters);
-    EXPECT_EQ(rs.FieldNames(),
-              (Texts{"ID", "App", "Successful", "Logged", "Comments"}));
+    EXPECT_EQ(rs.FieldNames(), (Texts{"ID", "App", "Successful", "Logged", "Comments"}));
     EXPECT_EQ(LogCellText(LogKind::Backup, 1, rs.FieldAt(1)), "\\\\server\\share\\ ... Orders.mdb");
     EXPECT_EQ(LogCellText(LogKind::Backup, 2, rs.FieldAt(2)), "False");
     EXPECT_EQ(LogCellText(LogKind::Backup, 3, rs.FieldAt(3)), "5/4/2026 1:05:00 PM");
@@ -191,8 +197,7 @@ TEST_F(LogQueries, TheCompactLogShowsShortPathsTrueAndPlainNumbers)
     EXPECT_EQ(cells, (Texts{"C:\\Data\\ ... Orders.mdb", "True", "4096", "2048",
                             "5/4/2026 9:30:00 AM", "ok"}));
 
-    EXPECT_EQ(ShortLogApplication(LogKind::Compact, "/srv/data/sales/a.mdb"),
-              "/srv/dat ... a.mdb");
+    EXPECT_EQ(ShortLogApplication(LogKind::Compact, "/srv/data/sales/a.mdb"), "/srv/dat ... a.mdb");
     EXPECT_EQ(ShortLogApplication(LogKind::Compact, "C:\\a.mdb"), "C:\\a.mdb ... a.mdb");
     EXPECT_EQ(ShortLogApplication(LogKind::Compact, "a.mdb"), "a.mdb ... a.mdb");
     // Characters, not bytes: a letter beyond ASCII is never cut in half.
@@ -218,3 +223,19 @@ TEST_F(LogQueries, PruningTakesADayAndKeepsThatDaysRowsInBothLogs)
 }
 
 } // namespace
+
+TEST(LogCellTexts, DatesTakeTheGeneralForm)
+{
+    // Midnight, noon, the last second, day 0, before day 0, rounding up to the next day, the
+    // first and the last years.
+    std::vector<double> samples = {0,           0.5,     0.75,          -0.25,
+                                   -1.5,        1,       45999.999999,  46364.00001,
+                                   2.5 / 86400, -657434, 2958465.99998, 36526.5};
+    for (double day = -800; day < 60000; day += 7.377)
+        samples.push_back(day);
+    for (double date : samples) {
+        std::string fast;
+        AppendGeneralDate(date, fast);
+        EXPECT_EQ(fast, dates::GeneralDate(date)) << Number(date);
+    }
+}

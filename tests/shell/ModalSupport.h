@@ -12,8 +12,7 @@ namespace mallow::test {
 /// Clicks `button` and, once the modal dialog of type D it opens is shown, runs `act` on it.
 /// Returns whether such a dialog opened. A dialog that `act` leaves open is closed after a
 /// while, so that a failing test cannot hang.
-template <typename D>
-bool InModal(QWidget* button, const std::function<void(D&)>& act)
+template <typename D> bool InModal(QWidget* button, const std::function<void(D&)>& act)
 {
     bool opened = false;
     QTimer poll;

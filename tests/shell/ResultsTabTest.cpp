@@ -98,8 +98,8 @@ bool ShowsInFull(const QTableWidget* grid, int column)
         grid->horizontalHeaderItem(column)->text());
     for (int r = 0; r < grid->rowCount(); ++r)
         if (grid->item(r, column))
-            widest = std::max(widest, grid->fontMetrics().horizontalAdvance(
-                                          grid->item(r, column)->text()));
+            widest = std::max(widest,
+                              grid->fontMetrics().horizontalAdvance(grid->item(r, column)->text()));
     return grid->columnWidth(column) >= widest;
 }
 
@@ -165,8 +165,8 @@ private slots:
         QVERIFY(!grid->isHidden());
         QVERIFY(tab->lblProcessing->isHidden());
         QCOMPARE(tab->resultsArea->currentWidget(), grid);
-        QCOMPARE(Headers(grid), QStringList({"ID", "App", "Successful", "Size Before",
-                                             "Size After", "Logged", "Comments"}));
+        QCOMPARE(Headers(grid), QStringList({"ID", "App", "Successful", "Size Before", "Size After",
+                                             "Logged", "Comments"}));
         QCOMPARE(Column(grid, 6), QStringList({"today late", "today early"}));
         QCOMPARE(Column(grid, 1),
                  QStringList({"//filese ... ledger 2026.mdb", "C:\\Data\\ ... Orders.mdb"}));
@@ -202,9 +202,9 @@ private slots:
         test::ClickTab(tab->SSTab2, 1);
         tab->txtBeginningDate->setText(QStringLiteral("abc"));
         test::Click(tab->cmdRefresh);
-        QCOMPARE(s.prompter.Last(),
-                 HandlerError("cmdRefresh_Click",
-                              "Syntax error in date in query expression '#abc#'."));
+        QCOMPARE(
+            s.prompter.Last(),
+            HandlerError("cmdRefresh_Click", "Syntax error in date in query expression '#abc#'."));
         QVERIFY(grid->isHidden());
         QVERIFY(!tab->lblProcessing->isHidden());
         QVERIFY(s.form->cursor().shape() != Qt::WaitCursor);

@@ -60,9 +60,8 @@ public:
     void Set(const char* name, const QByteArray& value)
     {
         if (!saved.count(name))
-            saved[name] = qEnvironmentVariableIsSet(name)
-                              ? std::optional<QByteArray>(qgetenv(name))
-                              : std::nullopt;
+            saved[name] = qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name))
+                                                          : std::nullopt;
         qputenv(name, value);
     }
 
@@ -171,7 +170,8 @@ private slots:
                    " INSERT INTO Log (Application, Successful, \"Size Before\", \"Size After\", "
                    "TimeLogged, Comments) SELECT 'C:\\Data\\Sales' || (i % 40) || '.mdb', i % 17 "
                    "<> 0, 1048576 + i * 4096, 524288 + i * 2048, " +
-                   Number(test::FixedNow) + " - 0.4 + i / 86400.0, printf('Compacted run %05d', "
+                   Number(test::FixedNow) +
+                   " - 0.4 + i / 86400.0, printf('Compacted run %05d', "
                    "i) FROM n");
         Started s(config.ProgramFolder());
         ResultsTab* tab = s.form->tabResults;
@@ -181,7 +181,8 @@ private slots:
         test::Click(tab->cmdPrint);
 
         QCOMPARE(Pdfs(home.Path()).size(), 1);
-        const QString pdf = QDir(QString::fromStdString(home.Path())).filePath(Pdfs(home.Path())[0]);
+        const QString pdf =
+            QDir(QString::fromStdString(home.Path())).filePath(Pdfs(home.Path())[0]);
         QCOMPARE(s.prompter.shown.size(), size_t(1));
         QCOMPARE(s.prompter.Last(), PrintedToPdfText(pdf.toStdString()));
         QVERIFY(s.form->cursor().shape() != Qt::WaitCursor);
@@ -199,9 +200,8 @@ private slots:
             const std::string text = PageText(pdf, page);
             for (const char* header :
                  {"App", "Successful", "Size Before", "Size After", "Logged", "Comments"})
-                QVERIFY2(Has(text, header), qPrintable(QStringLiteral("%1 on page %2")
-                                                           .arg(header)
-                                                           .arg(page)));
+                QVERIFY2(Has(text, header),
+                         qPrintable(QStringLiteral("%1 on page %2").arg(header).arg(page)));
             const int first = static_cast<int>((page - 1) * perPage);
             const int last = std::min(500, static_cast<int>(page * perPage)) - 1;
             QVERIFY2(Has(text, Comment(499 - first)), qPrintable(QString::number(page)));
@@ -276,7 +276,8 @@ private slots:
 
         // The month arrow writes today's cell of next month and closes the chooser.
         const QDate today = QDate::currentDate();
-        const QDate expected = FirstCell(today.addMonths(1)).addDays(FirstCell(today).daysTo(today));
+        const QDate expected =
+            FirstCell(today.addMonths(1)).addDays(FirstCell(today).daysTo(today));
         QVERIFY(test::InModal<frmChooseDate>(tab->ChooseEndDate, [&](frmChooseDate& dialog) {
             QCOMPARE(Month(dialog), CurrentMonth());
             QTest::mouseClick(dialog.tCal1()->findChild<QWidget*>(QStringLiteral("labUD(1)")),
