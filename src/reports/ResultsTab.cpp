@@ -95,9 +95,11 @@ ResultsTab::ResultsTab(const TabContext& context, QWidget* parent)
     MSFlexGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
     MSFlexGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     MSFlexGrid1->verticalHeader()->hide();
+    // Rows as high as a line of text, as a grid's are.
+    const int rowHeight = MSFlexGrid1->fontMetrics().height() + 6;
+    MSFlexGrid1->verticalHeader()->setMinimumSectionSize(rowHeight);
+    MSFlexGrid1->verticalHeader()->setDefaultSectionSize(rowHeight);
     MSFlexGrid1->horizontalHeader()->setHighlightSections(false);
-    // Comments, the last column, takes whatever room the window leaves.
-    MSFlexGrid1->horizontalHeader()->setStretchLastSection(true);
     rtfSummary = Named(new QTextEdit, "rtfSummary");
     rtfSummary->setReadOnly(true);
     resultsArea = Named(new QStackedWidget, "resultsArea");
