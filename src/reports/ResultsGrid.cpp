@@ -132,17 +132,19 @@ void ResultsTab::FillResultsGrid()
                                              txtEndingDate->text().toStdString());
         rs.Open(query.sql, *context.config.ConfigConnection, engine::adCmdText, query.parameters);
     }
-    if (rs.Bof() && rs.Eof()) {
-        lblProcessing->setText(QStringLiteral("No Records Available."));
-        return;
-    }
-
+    // The hidden grid always holds the last query's columns, with or without rows: "Print
+    // Results" prints what the last query found, never an older result.
     const int fields = rs.FieldCount();
     QStringList names;
     for (const std::string& name : rs.FieldNames())
         names << Q(name);
     MSFlexGrid1->setColumnCount(fields);
     MSFlexGrid1->setHorizontalHeaderLabels(names);
+    if (rs.Bof() && rs.Eof()) {
+        lblProcessing->setText(QStringLiteral("No Records Available."));
+        return;
+    }
+
     const long count = rs.RecordCount();
     MSFlexGrid1->setRowCount(static_cast<int>(count));
 
@@ -184,7 +186,8 @@ void ResultsTab::FillResultsGrid()
         if ((row & 63) == 63 && slice.elapsed() >= FillSliceMilliseconds) {
             // What runs meanwhile may change the grid: it must hear of that.
             quiet.unblock();
-            if (!YieldDuringFill(ticket))
+            // A newer fill owns the grid now, or the window is closing and took the log with it.
+            if (!YieldDuringFill(ticket) || !rs.IsOpen())
                 return;
             quiet.reblock();
             slice.restart();

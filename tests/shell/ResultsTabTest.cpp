@@ -352,6 +352,26 @@ private slots:
         QCOMPARE(tab->MSFlexGrid1->item(19999, 6)->text(), QStringLiteral("row 1"));
         QVERIFY(s.prompter.shown.empty());
     }
+
+    void ClosingTheWindowDuringAFillEndsItQuietly()
+    {
+        test::ConfigFixture config;
+        config.Sql("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < "
+                   "5000) INSERT INTO Log (Application, Successful, TimeLogged, Comments) "
+                   "SELECT 'C:\\Data\\app' || (i % 9) || '.mdb', 1, " +
+                   Sql(At(8, 0)) + " + i / 100000.0, 'row ' || i FROM n");
+        Started s(config.ProgramFolder());
+        ResultsTab* tab = s.form->tabResults;
+        test::ClickTab(s.form->SSTab1, 2);
+        test::ClickTab(tab->SSTab2, 1);
+        tab->FillSliceMilliseconds = 0;
+        QTimer::singleShot(0, s.form.get(), [&] { s.form->close(); });
+        test::Click(tab->cmdRefresh);
+        QVERIFY(!s.form->isVisible());
+        QVERIFY(!s.form->Config.IsOpen());
+        QVERIFY2(s.prompter.shown.empty(), s.prompter.Last().c_str());
+        QVERIFY(!tab->Filling());
+    }
 };
 
 static test::RegisterTests<ResultsTabTest> registered;

@@ -18,6 +18,7 @@
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
 
@@ -222,6 +223,45 @@ private slots:
         test::Click(tab->cmdPrint);
         QCOMPARE(Pdfs(home.Path()).size(), 2);
         QVERIFY(Has(s.prompter.Last(), home.Path()));
+    }
+
+    void AnEmptyResultPrintsItsHeaderAlone()
+    {
+        test::TempFolder home;
+        Environment environment;
+        environment.Set("HOME", QByteArray::fromStdString(home.Path()));
+        environment.Set("XDG_CONFIG_HOME", QByteArray::fromStdString(home.File(".config")));
+        environment.Set("CUPS_SERVER", QByteArray::fromStdString(home.File("no-cups.sock")));
+        if (!QPrinterInfo::availablePrinterNames().isEmpty())
+            QSKIP("a printer is set up here: the job would go to it");
+
+        // Yesterday's rows were shown; today has none: the print holds no row of yesterday.
+        test::ConfigFixture config;
+        config.Sql("INSERT INTO LogBackup (Application, Successful, TimeLogged, Comments) VALUES "
+                   "('C:\\a.mdb', 1, " +
+                   Number(test::FixedNow - 1) + ", 'yesterday''s copy')");
+        Started s(config.ProgramFolder());
+        ResultsTab* tab = s.form->tabResults;
+        test::ClickTab(s.form->SSTab1, 2);
+        tab->txtBeginningDate->setText(QStringLiteral("12/7/2026"));
+        test::Click(tab->optLogBack);
+        QCOMPARE(tab->MSFlexGrid1->rowCount(), 1);
+        tab->txtBeginningDate->setText(QStringLiteral("12/8/2026"));
+        test::ClickTab(tab->SSTab2, 1);
+        test::Click(tab->cmdRefresh);
+        QCOMPARE(tab->lblProcessing->text(), QStringLiteral("No Records Available."));
+        test::ClickTab(tab->SSTab2, 2);
+        test::Click(tab->cmdPrint);
+
+        QCOMPARE(Pdfs(home.Path()).size(), 1);
+        const QString pdf =
+            QDir(QString::fromStdString(home.Path())).filePath(Pdfs(home.Path())[0]);
+        QCOMPARE(s.prompter.Last(), PrintedToPdfText(pdf.toStdString()));
+        QCOMPARE(PdfPages(pdf), 1);
+        const std::string text = PageText(pdf, 1);
+        for (const char* header : {"App", "Successful", "Logged", "Comments"})
+            QVERIFY2(Has(text, header), header);
+        QVERIFY(!Has(text, "yesterday"));
     }
 
     void TheDateButtonsWriteTheChosenDayAndRefreshUsesIt()
