@@ -14,10 +14,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTableWidget>
-
-#include <QSignalBlocker>
 
 #include <memory>
 #include <unordered_set>
@@ -27,43 +26,46 @@ namespace mallow {
 
 using namespace ui;
 
+namespace {
+
 // The texts of one fill's cells, one after the other, and where each cell's text ends (by the
 // cell's place, row by row); a cell without text ends where the one before it does.
 struct CellTexts
 {
     std::string bytes;
     std::vector<std::uint32_t> ends;
-    int columns = 0;
 };
 
-namespace {
+// The results grid holds the texts of its last fill for its cells.
+class ResultsGridWidget final : public QTableWidget
+{
+public:
+    std::shared_ptr<const CellTexts> texts;
+};
 
 // A cell of the results grid. A large log has hundreds of thousands of cells: each keeps no
-// more than the texts of its fill, finds its own by its place in the grid, and makes its text
-// when the grid asks for it. A text set on the cell later wins. The results tab keeps the
-// texts for as long as the cells of their fill exist.
+// more than its place among the texts of its fill, and makes its text when asked. A text set
+// on the cell later wins.
 class LogCellItem : public QTableWidgetItem
 {
 public:
-    explicit LogCellItem(const CellTexts* texts) : QTableWidgetItem(UserType), texts(texts) {}
+    explicit LogCellItem(std::uint32_t cell) : QTableWidgetItem(UserType), cell(cell) {}
 
     QVariant data(int role) const override
     {
-        if (role != Qt::DisplayRole && role != Qt::EditRole)
-            return QTableWidgetItem::data(role);
         QVariant own = QTableWidgetItem::data(role);
-        if (own.isValid() || !tableWidget())
+        if ((role != Qt::DisplayRole && role != Qt::EditRole) || own.isValid())
             return own;
-        const auto cell =
-            static_cast<std::size_t>(row()) * static_cast<std::size_t>(texts->columns) +
-            static_cast<std::size_t>(column());
-        const std::uint32_t end = texts->ends[cell];
-        const std::uint32_t start = cell == 0 ? 0 : texts->ends[cell - 1];
-        return QString::fromUtf8(texts->bytes.data() + start, end - start);
+        const auto* grid = dynamic_cast<const ResultsGridWidget*>(tableWidget());
+        if (!grid || !grid->texts || cell >= grid->texts->ends.size())
+            return own;
+        const CellTexts& texts = *grid->texts;
+        const std::uint32_t start = cell == 0 ? 0 : texts.ends[cell - 1];
+        return QString::fromUtf8(texts.bytes.data() + start, texts.ends[cell] - start);
     }
 
 private:
-    const CellTexts* texts;
+    std::uint32_t cell;
 };
 
 // Paths compared as they are read, without a copy.
@@ -79,8 +81,8 @@ struct PathHash
 // The widest text a date of the general form takes: two-digit month, day and hour.
 const QString WidestGeneralDate = QStringLiteral("12/28/2026 12:59:59 PM");
 
-// Twips are given for the grid's font as the log's widths were designed; a column is made wide
-// enough for its header, for a whole date and for the widest shortened path it shows.
+// The log's widths in twips are the least a column gets; it is made wider where its header, a
+// whole date or the widest shortened path it shows needs more.
 void SetColumnWidths(QTableWidget& grid, LogKind kind, const QStringList& names, int appWidth)
 {
     const QFontMetrics cells(grid.font());
@@ -101,6 +103,11 @@ void SetColumnWidths(QTableWidget& grid, LogKind kind, const QStringList& names,
 }
 
 } // namespace
+
+QTableWidget* ResultsTab::NewResultsGrid()
+{
+    return new ResultsGridWidget;
+}
 
 void ResultsTab::FillResultsGrid()
 {
@@ -154,20 +161,20 @@ void ResultsTab::FillResultsGrid()
     int appWidth = 0;
 
     // The cells of the last fill are gone: so may their texts.
-    cellTexts = std::make_shared<CellTexts>();
-    const std::shared_ptr<CellTexts> texts = cellTexts;
+    auto texts = std::make_shared<CellTexts>();
+    static_cast<ResultsGridWidget*>(MSFlexGrid1)->texts = texts;
     std::string& bytes = texts->bytes;
     bytes.reserve(static_cast<std::size_t>(count) * 96);
-    texts->columns = fields;
     texts->ends.assign(static_cast<std::size_t>(count) * static_cast<std::size_t>(fields), 0);
     std::uint32_t* end = texts->ends.data();
+    std::uint32_t cell = 0;
     // Nothing shows the hidden grid while it fills: it hears of its cells once, at the end.
     QSignalBlocker quiet(MSFlexGrid1->model());
     QElapsedTimer slice;
     slice.start();
     int row = 0;
     for (rs.MoveFirst(); !rs.Eof() && row < count; rs.MoveNext(), ++row) {
-        for (int column = 0; column < fields; ++column, ++end) {
+        for (int column = 0; column < fields; ++column, ++end, ++cell) {
             const engine::Value value = rs.FieldAt(column);
             const std::size_t at = bytes.size();
             // An empty cell needs no item: it reads as empty text.
@@ -181,7 +188,7 @@ void ResultsTab::FillResultsGrid()
                 appWidth = std::max(appWidth, metrics.horizontalAdvance(QString::fromUtf8(
                                                   bytes.data() + at, bytes.size() - at)));
             }
-            MSFlexGrid1->setItem(row, column, new LogCellItem(texts.get()));
+            MSFlexGrid1->setItem(row, column, new LogCellItem(cell));
         }
         if ((row & 63) == 63 && slice.elapsed() >= FillSliceMilliseconds) {
             // What runs meanwhile may change the grid: it must hear of that.

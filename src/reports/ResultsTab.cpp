@@ -90,7 +90,7 @@ ResultsTab::ResultsTab(const TabContext& context, QWidget* parent)
     SSTab2->addTab(actions, QStringLiteral("Actions"));
     SSTab2->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
-    MSFlexGrid1 = Named(new QTableWidget, "MSFlexGrid1");
+    MSFlexGrid1 = Named(NewResultsGrid(), "MSFlexGrid1");
     MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     MSFlexGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
     MSFlexGrid1->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -20,7 +20,6 @@ class QTextEdit;
 namespace mallow {
 
 class clsTablePrint;
-struct CellTexts;
 
 /// The Results tab page: which log to show, for which application and days, the grid of log
 /// rows, and the removal of old log rows. Controls carry their names as object names.
@@ -90,6 +89,9 @@ public:
     /// Whether a fill is under way (it may be, while the window handles events in between).
     bool Filling() const { return fillDepth > 0; }
 
+    /// A new, empty results grid: a table whose cells keep their texts compactly.
+    static QTableWidget* NewResultsGrid();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -101,8 +103,6 @@ private:
 
     const TabContext& context;
     int cboAppsLastKey = 0;
-    /// The texts of the grid's cells.
-    std::shared_ptr<CellTexts> cellTexts;
     unsigned fillTicket = 0;
     int fillDepth = 0;
     /// The control that had the focus when a fill disabled the tab's commands.

@@ -334,10 +334,11 @@ private slots:
         // The fill lets the window work after every slice; a slice of no time yields often.
         tab->FillSliceMilliseconds = 0;
         s.form->ContinueRun = true;
-        bool sawFilling = false, sawDisabled = false;
+        bool sawFilling = false, sawDisabled = false, sawHourglass = false;
         QTimer::singleShot(0, s.form.get(), [&] {
             sawFilling = tab->Filling();
             sawDisabled = !tab->SSTab2->isEnabled();
+            sawHourglass = s.form->cursor().shape() == Qt::WaitCursor;
             // A key goes where the focus is, as a key on the keyboard does.
             QWidget* focus = QApplication::focusWidget();
             QTest::keyClick(focus ? focus : s.form.get(), Qt::Key_S, Qt::ControlModifier);
@@ -345,6 +346,8 @@ private slots:
         test::Click(tab->cmdRefresh);
         QVERIFY(sawFilling);
         QVERIFY(sawDisabled);
+        QVERIFY(sawHourglass);
+        QVERIFY(s.form->cursor().shape() != Qt::WaitCursor);
         QVERIFY(!s.form->ContinueRun);
         QVERIFY(!tab->Filling());
         QVERIFY(tab->SSTab2->isEnabled());

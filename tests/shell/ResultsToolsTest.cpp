@@ -139,6 +139,15 @@ private:
     test::TempFolder folder;
     std::string store;
 
+    /// "Print Results" writes its PDF file into the home folder when there is no printer; no
+    /// print server answers.
+    static void PrintInto(const test::TempFolder& home, Environment& environment)
+    {
+        environment.Set("HOME", QByteArray::fromStdString(home.Path()));
+        environment.Set("XDG_CONFIG_HOME", QByteArray::fromStdString(home.File(".config")));
+        environment.Set("CUPS_SERVER", QByteArray::fromStdString(home.File("no-cups.sock")));
+    }
+
     void Register()
     {
         QProcess regsvr;
@@ -160,9 +169,7 @@ private slots:
     {
         test::TempFolder home;
         Environment environment;
-        environment.Set("HOME", QByteArray::fromStdString(home.Path()));
-        environment.Set("XDG_CONFIG_HOME", QByteArray::fromStdString(home.File(".config")));
-        environment.Set("CUPS_SERVER", QByteArray::fromStdString(home.File("no-cups.sock")));
+        PrintInto(home, environment);
         if (!QPrinterInfo::availablePrinterNames().isEmpty())
             QSKIP("a printer is set up here: the job would go to it");
 
@@ -229,9 +236,7 @@ private slots:
     {
         test::TempFolder home;
         Environment environment;
-        environment.Set("HOME", QByteArray::fromStdString(home.Path()));
-        environment.Set("XDG_CONFIG_HOME", QByteArray::fromStdString(home.File(".config")));
-        environment.Set("CUPS_SERVER", QByteArray::fromStdString(home.File("no-cups.sock")));
+        PrintInto(home, environment);
         if (!QPrinterInfo::availablePrinterNames().isEmpty())
             QSKIP("a printer is set up here: the job would go to it");
 
