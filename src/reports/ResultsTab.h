@@ -39,8 +39,9 @@ public:
     /// filter's text. The window fills the filter's lines with the application list's FillCombo.
     void LoadView();
 
-    /// Runs the chosen log's query into MSFlexGrid1. Errors reach the caller, with the grid
-    /// hidden and lblProcessing showing.
+    /// Runs the chosen log's query into MSFlexGrid1, which is hidden while it fills. A large
+    /// log fills in slices, between which the window handles what is waiting while this tab's
+    /// commands wait. Errors reach the caller, with the grid hidden and lblProcessing showing.
     void FillResultsGrid();
 
     void optLog_Click();
@@ -89,13 +90,12 @@ public:
     /// Whether a fill is under way (it may be, while the window handles events in between).
     bool Filling() const { return fillDepth > 0; }
 
-    /// A new, empty results grid: a table whose cells keep their texts compactly.
-    static QTableWidget* NewResultsGrid();
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    /// A new, empty results grid: a table whose cells keep their texts compactly.
+    static QTableWidget* NewResultsGrid();
     /// Lets the window handle waiting events in the middle of a fill; false when a newer fill
     /// started meanwhile and owns the grid now.
     bool YieldDuringFill(unsigned ticket);
