@@ -1,20 +1,25 @@
-// datechoosershot FILE.png: a picture of the date chooser open over a window with the results'
-// two date boxes, for the documentation. It uses the calendar library registered in the registry
-// store (the build registers it), and needs no display (QT_QPA_PLATFORM=offscreen works).
+// datechoosershot FILE.png: a picture of the date chooser open over the main window, from the
+// Results tab's "Ending Date" button, for the documentation. It runs the real window on a copy of
+// the configuration database beside this program and the calendar library registered in the
+// registry store (the build registers it); it needs no display (QT_QPA_PLATFORM=offscreen works).
 
+#include "reports/ResultsTab.h"
 #include "reports/frmChooseDate.h"
+#include "shell/QtFileDialogs.h"
+#include "shell/QtPrompter.h"
+#include "shell/frmMain.h"
+#include "util/Clock.h"
+#include "util/Paths.h"
 
 #include <QApplication>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
+#include <QFile>
 #include <QPainter>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
-#include <exception>
 
 int main(int argc, char** argv)
 {
@@ -23,28 +28,21 @@ int main(int argc, char** argv)
         return 2;
     }
     QApplication app(argc, argv);
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("Mallow"));
-    auto* criteria = new QGroupBox(QStringLiteral("Criteria"), &window);
-    auto* grid = new QGridLayout(criteria);
-    auto* txtBeginningDate = new QLineEdit(QStringLiteral("12/01/2026"));
-    auto* txtEndingDate = new QLineEdit(QStringLiteral("12/08/2026"));
-    auto* ChooseBeginDate = new QPushButton(QStringLiteral("..."));
-    auto* ChooseEndDate = new QPushButton(QStringLiteral("..."));
-    ChooseBeginDate->setMaximumWidth(32);
-    ChooseEndDate->setMaximumWidth(32);
-    grid->addWidget(new QLabel(QStringLiteral("Beginning Date")), 0, 0);
-    grid->addWidget(txtBeginningDate, 0, 1);
-    grid->addWidget(ChooseBeginDate, 0, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Ending Date")), 0, 3);
-    grid->addWidget(txtEndingDate, 0, 4);
-    grid->addWidget(ChooseEndDate, 0, 5);
-    auto* layout = new QVBoxLayout(&window);
-    layout->addWidget(criteria);
-    layout->addStretch();
-    window.resize(560, 240);
+    QTemporaryDir programFolder;
+    if (!QFile::copy(QString::fromStdString(mallow::ProgramFolder()) + "/Compact20.mdb",
+                     programFolder.filePath(QStringLiteral("Compact20.mdb")))) {
+        std::fprintf(stderr, "datechoosershot: Compact20.mdb must lie beside me\n");
+        return 1;
+    }
+    mallow::SystemClock clock;
+    mallow::QtPrompter prompter;
+    mallow::QtFileDialogs dialogs;
+    mallow::frmMain window({&prompter, &clock, &dialogs, programFolder.path().toStdString()});
+    window.Start();
     window.move(0, 0);
-    window.show();
+    window.SSTab1->setCurrentIndex(2);
+    mallow::ResultsTab& tab = *window.tabResults;
+    tab.SSTab2->setCurrentIndex(1);
 
     int result = 1;
     QTimer::singleShot(200, [&] {
@@ -75,14 +73,11 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "datechoosershot: cannot write %s\n", argv[1]);
             dialog->reject();
         });
-        try {
-            mallow::ShowDateChooser(window, *ChooseEndDate, QStringLiteral("EndDate"), nullptr,
-                                    txtEndingDate);
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "datechoosershot: %s\n", e.what());
-        }
+        // The button as the user presses it.
+        tab.ChooseEndDate->click();
         app.quit();
     });
     app.exec();
+    window.close();
     return result;
 }

@@ -129,6 +129,9 @@ int main(int argc, char** argv)
     const char* names[4] = {"applications", "schedule", "results", "multi-user"};
     QDir out(QString::fromLocal8Bit(argv[1]));
     for (int tab = 0; tab < 4; ++tab) {
+        // The Results tab's picture shows real log rows: resultsshots makes it.
+        if (tab == 2)
+            continue;
         window.SSTab1->setCurrentIndex(tab);
         QApplication::processEvents();
         const QString file = out.filePath(QStringLiteral("mainwindow-%1.png").arg(names[tab]));

@@ -5,6 +5,7 @@
 #include "launcher/Launcher.h"
 #include "maintenance/Compact.h"
 #include "platform/ProgramStart.h"
+#include "reports/frmFind.h"
 #include "util/Controls.h"
 #include "util/FileDialogs.h"
 #include "util/Handler.h"
@@ -120,6 +121,7 @@ ApplicationsTab::ApplicationsTab(const TabContext& context, QWidget* parent)
             &ApplicationsTab::cmdCompactCurrent_Click);
     connect(cmdBackup, &QPushButton::clicked, this, &ApplicationsTab::cmdBackup_Click);
     connect(cmdOpen, &QPushButton::clicked, this, &ApplicationsTab::cmdOpen_Click);
+    connect(cmdFind, &QPushButton::clicked, this, &ApplicationsTab::cmdFind_Click);
     // A line becomes the chosen one by mouse, by keyboard or from code; emptying the list
     // chooses none and is no click.
     connect(lstApplications, &QListWidget::currentRowChanged, this, [this](int row) {
@@ -210,6 +212,14 @@ void ApplicationsTab::ChooseApplication(long appId)
         }
     }
     FindFirst(appId);
+}
+
+void ApplicationsTab::cmdFind_Click()
+{
+    RunHandler(context.prompter, "cmdFind_Click", [this] {
+        ShowFindDialog(context.window, *lstApplications, context.prompter,
+                       QStringLiteral("frmFind"));
+    });
 }
 
 void ApplicationsTab::lstApplications_Click()

@@ -44,6 +44,8 @@ public:
     /// Opens the chosen database in the database program the registry names, with the
     /// workgroup file, user and password the boxes show.
     void cmdOpen_Click();
+    /// Opens the find dialog on lstApplications.
+    void cmdFind_Click();
     /// The Options menu's "Import Application List": its menu is the window's, its list is ours.
     void mnuImport_Click();
 

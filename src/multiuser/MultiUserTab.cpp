@@ -1,6 +1,7 @@
 #include "MultiUserTab.h"
 
 #include "multiuser/MultiUser.h"
+#include "reports/frmFind.h"
 #include "util/Controls.h"
 #include "util/Handler.h"
 #include "util/Hourglass.h"
@@ -47,6 +48,15 @@ MultiUserTab::MultiUserTab(const TabContext& context, QWidget* parent)
     connect(lstMUAvailDBs, &QListWidget::itemClicked, this, &MultiUserTab::lstMUAvailDBs_Click);
     connect(cmdSendMsg, &QPushButton::clicked, this, &MultiUserTab::cmdSendMsg_Click);
     connect(cmdCloseFile, &QPushButton::clicked, this, &MultiUserTab::cmdCloseFile_Click);
+    connect(cmdFindMU, &QPushButton::clicked, this, &MultiUserTab::cmdFindMU_Click);
+}
+
+void MultiUserTab::cmdFindMU_Click()
+{
+    RunHandler(context.prompter, "cmdFindMU_Click", [this] {
+        ShowFindDialog(context.window, *lstMUAvailDBs, context.prompter,
+                       QStringLiteral("frmFindMU"));
+    });
 }
 
 void MultiUserTab::LoadUserList()

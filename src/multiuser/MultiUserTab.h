@@ -31,6 +31,8 @@ public:
 
     /// The file identifier a line of ListView1 carries, hidden.
     static std::int32_t FileIdOf(const QTreeWidgetItem& item);
+    /// Opens the find dialog on lstMUAvailDBs.
+    void cmdFindMU_Click();
 
     QListWidget* lstMUAvailDBs = nullptr;
     QTreeWidget* ListView1 = nullptr;

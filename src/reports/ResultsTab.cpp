@@ -1,14 +1,20 @@
 #include "ResultsTab.h"
 
+#include "PrintResults.h"
+#include "clsTablePrint.h"
+#include "config/ConfigDatabase.h"
+#include "frmChooseDate.h"
 #include "util/Controls.h"
 #include "util/Dates.h"
 #include "util/Handler.h"
+#include "util/Hourglass.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -84,8 +90,16 @@ ResultsTab::ResultsTab(const TabContext& context, QWidget* parent)
     SSTab2->addTab(actions, QStringLiteral("Actions"));
     SSTab2->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
-    MSFlexGrid1 = Named(new QTableWidget, "MSFlexGrid1");
+    MSFlexGrid1 = Named(NewResultsGrid(), "MSFlexGrid1");
     MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    MSFlexGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
+    MSFlexGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    MSFlexGrid1->verticalHeader()->hide();
+    // Rows as high as a line of text, as a grid's are.
+    const int rowHeight = MSFlexGrid1->fontMetrics().height() + 6;
+    MSFlexGrid1->verticalHeader()->setMinimumSectionSize(rowHeight);
+    MSFlexGrid1->verticalHeader()->setDefaultSectionSize(rowHeight);
+    MSFlexGrid1->horizontalHeader()->setHighlightSections(false);
     rtfSummary = Named(new QTextEdit, "rtfSummary");
     rtfSummary->setReadOnly(true);
     resultsArea = Named(new QStackedWidget, "resultsArea");
@@ -99,6 +113,24 @@ ResultsTab::ResultsTab(const TabContext& context, QWidget* parent)
     layout->addWidget(lblProcessing);
     layout->addWidget(resultsArea, 1);
 
+    // Until a log is chosen there is nothing to refresh and no criteria to set.
+    cmdRefresh->setEnabled(false);
+    SSTab2->setTabEnabled(1, false);
+
+    connect(optLog, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            optLog_Click();
+    });
+    connect(optLogBack, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            optLogBack_Click();
+    });
+    connect(cmdRefresh, &QPushButton::clicked, this, &ResultsTab::cmdRefresh_Click);
+    connect(cmdPrint, &QPushButton::clicked, this, &ResultsTab::cmdPrint_Click);
+    connect(cmdRemoveOldData, &QPushButton::clicked, this, &ResultsTab::cmdRemoveOldData_Click);
+    connect(ChooseBeginDate, &QPushButton::clicked, this, &ResultsTab::ChooseBeginDate_Click);
+    connect(ChooseEndDate, &QPushButton::clicked, this, &ResultsTab::ChooseEndDate_Click);
+    connect(MSFlexGrid1, &QTableWidget::cellDoubleClicked, this, &ResultsTab::MSFlexGrid1_DblClick);
     connect(cboApps->lineEdit(), &QLineEdit::textEdited, this, &ResultsTab::cboApps_Change);
     // The combo box receives the keys and focus changes and hands keys on to its edit line.
     cboApps->installEventFilter(this);
@@ -110,6 +142,11 @@ ResultsTab::~ResultsTab()
     cboApps->removeEventFilter(this);
 }
 
+void ResultsTab::LoadTablePrint()
+{
+    Table = std::make_unique<clsTablePrint>();
+}
+
 void ResultsTab::LoadDates(double today)
 {
     const QString day = Q(dates::ShortDate(today));
@@ -119,8 +156,100 @@ void ResultsTab::LoadDates(double today)
 
 void ResultsTab::LoadView()
 {
-    optLog->setChecked(true);
+    if (optLog->isChecked())
+        optLog_Click();
+    else
+        optLog->setChecked(true);
     cboApps->setEditText(QStringLiteral("All (Show All)"));
+}
+
+void ResultsTab::optLog_Click()
+{
+    RunHandler(context.prompter, "optLog_Click", [this] {
+        resultsArea->setCurrentWidget(MSFlexGrid1);
+        cmdRefresh->setEnabled(true);
+        SSTab2->setTabEnabled(1, true);
+        FillResultsGrid();
+    });
+}
+
+void ResultsTab::optLogBack_Click()
+{
+    RunHandler(context.prompter, "optLogBack_Click", [this] {
+        resultsArea->setCurrentWidget(MSFlexGrid1);
+        cmdRefresh->setEnabled(true);
+        SSTab2->setTabEnabled(1, true);
+        FillResultsGrid();
+    });
+}
+
+void ResultsTab::cmdRefresh_Click()
+{
+    RunHandler(context.prompter, "cmdRefresh_Click", [this] {
+        Hourglass hourglass(&context.window);
+        FillResultsGrid();
+    });
+}
+
+void ResultsTab::SSTab1_Click(int index)
+{
+    RunHandler(context.prompter, "SSTab1_Click", [&] {
+        if (index == 2)
+            SSTab2->setCurrentIndex(0);
+    });
+}
+
+void ResultsTab::MSFlexGrid1_DblClick()
+{
+    RunHandler(context.prompter, "MSFlexGrid1_DblClick", [this] {
+        // A grid that selects whole columns zooms in on the row's hidden ID.
+        if (MSFlexGrid1->selectionBehavior() == QAbstractItemView::SelectColumns)
+            MSFlexGrid1->setCurrentCell(MSFlexGrid1->currentRow(), 0);
+        const QTableWidgetItem* cell = MSFlexGrid1->currentItem();
+        context.prompter.MsgBox(cell ? cell->text().toStdString() : std::string(), "Zoom Box");
+    });
+}
+
+void ResultsTab::cmdRemoveOldData_Click()
+{
+    RunHandler(context.prompter, "errcmdRemoveOldData_Click", [this] {
+        const std::string day = txtRemoveDataBefore->text().toStdString();
+        if (!dates::ParseDateTime(day)) {
+            context.prompter.MsgBox("Please enter a date.");
+            txtRemoveDataBefore->setFocus();
+            return;
+        }
+        Hourglass hourglass(&context.window);
+        RemoveLogDataBefore(*context.config.ConfigConnection, day);
+        hourglass.Restore();
+        context.prompter.MsgBox("Log data has been removed.");
+        txtRemoveDataBefore->clear();
+    });
+}
+
+void ResultsTab::cmdPrint_Click()
+{
+    RunHandler(context.prompter, "cmdPrint_Click", [this] {
+        Hourglass hourglass(&context.window);
+        if (!Table)
+            RaiseRuntimeError(91, "cmdPrint_Click");
+        const PrintDestination went =
+            PrintResultsGrid(*Table, *MSFlexGrid1, DefaultPrintDestination(DefaultPdfFolder()));
+        hourglass.Restore();
+        if (went.pdf)
+            context.prompter.MsgBox(PrintedToPdfText(went.name));
+    });
+}
+
+void ResultsTab::ChooseBeginDate_Click()
+{
+    mallow::ChooseBeginDate_Click(context.prompter, context.window, *ChooseBeginDate,
+                                  *txtBeginningDate);
+}
+
+void ResultsTab::ChooseEndDate_Click()
+{
+    mallow::ChooseEndDate_Click(context.prompter, context.window, *ChooseEndDate, *txtEndingDate);
 }
 
 bool ResultsTab::eventFilter(QObject* watched, QEvent* event)

@@ -93,6 +93,7 @@ frmMain::frmMain(ShellServices services, QWidget* parent)
     SSTab1->addTab(tabResults, QStringLiteral("Results"));
     SSTab1->addTab(tabMultiUser, QStringLiteral("Multi-User"));
     LinkTabs();
+    connect(SSTab1, &QTabWidget::currentChanged, tabResults, &ResultsTab::SSTab1_Click);
     setCentralWidget(SSTab1);
 
     BuildMenus();
@@ -223,6 +224,7 @@ void frmMain::Form_Load()
     RunHandler(*services.prompter, "Form_Load", [this] {
         const double now = Now();
         tabResults->LoadDates(now);
+        tabResults->LoadTablePrint();
 
         HelpFile = ProgramFile("help") + SeparatorOf(services.programFolder) + "index.html";
 
