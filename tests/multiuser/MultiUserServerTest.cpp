@@ -74,6 +74,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(fs::exists(StateDir + "/run/smbd.pid")) << "the samba fixture is not running";
+        test::AwaitMessagesInFlight();
         for (const auto& entry : fs::directory_iterator(StateDir + "/messages"))
             fs::remove(entry.path());
         ASSERT_TRUE(client.MakeFolder(FolderUrl));
