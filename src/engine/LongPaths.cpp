@@ -2,8 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -74,6 +77,25 @@ int FullPathname(sqlite3_vfs* vfs, const char* path, int size, char* out)
     return SQLITE_OK;
 }
 
+// How long a file that is busy on its file system is tried again before its removal fails.
+constexpr auto BusyDeleteWait = std::chrono::seconds(2);
+
+int Delete(sqlite3_vfs* vfs, const char* path, int syncFolder)
+{
+    // On a network mount served through FUSE (smbnetfs) a file's close reaches the server after
+    // close() has returned; removing the file at once (a rollback journal at the end of every
+    // commit) then meets the server's sharing violation, EBUSY. The file is free a moment later.
+    const auto deadline = std::chrono::steady_clock::now() + BusyDeleteWait;
+    for (;;) {
+        errno = 0;
+        const int rc = systemVfs->xDelete(vfs, path, syncFolder);
+        if (rc != SQLITE_IOERR_DELETE || errno != EBUSY ||
+            std::chrono::steady_clock::now() >= deadline)
+            return rc;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 } // namespace
 
 void EnableLongPaths()
@@ -87,6 +109,7 @@ void EnableLongPaths()
         longPathVfs.pNext = nullptr;
         longPathVfs.zName = "mallow-long-paths";
         longPathVfs.xFullPathname = FullPathname;
+        longPathVfs.xDelete = Delete;
         sqlite3_vfs_register(&longPathVfs, 1);
     });
 }

@@ -35,6 +35,15 @@
 using namespace mallow;
 namespace fs = std::filesystem;
 
+// Compared texts are shown when they differ.
+namespace QTest {
+template <>
+char* toString(const std::string& text)
+{
+    return qstrdup(text.c_str());
+}
+} // namespace QTest
+
 namespace {
 
 const std::string StateDir = MALLOW_SAMBA_DIR;
