@@ -5,6 +5,7 @@
 #include "config/ConfigDatabase.h"
 #include "engine/Recordset.h"
 #include "util/Controls.h"
+#include "TableWidgetGrid.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableWidget>
 
@@ -29,43 +31,58 @@ using namespace ui;
 namespace {
 
 // The texts of one fill's cells, one after the other, and where each cell's text ends (by the
-// cell's place, row by row); a cell without text ends where the one before it does.
+// cell's place, row by row); a cell without text ends where the one before it does. Only the
+// first `filled` cells are written yet.
 struct CellTexts
 {
     std::string bytes;
     std::vector<std::uint32_t> ends;
+    std::size_t filled = 0;
+    int columns = 0;
 };
 
-// The results grid holds the texts of its last fill for its cells.
-class ResultsGridWidget final : public QTableWidget
+// The results grid keeps the texts of its last fill itself: a large log has hundreds of
+// thousands of cells, and an item for each would cost more than reading the log does. A cell
+// has an item only when one is set on it later, and its item's text then wins.
+class ResultsGridWidget final : public QTableWidget, public CellTextSource
 {
 public:
     std::shared_ptr<const CellTexts> texts;
+
+    QString ItemlessCellText(int row, int column) const override
+    {
+        if (!texts || row < 0 || column < 0 || column >= texts->columns)
+            return QString();
+        const std::size_t cell =
+            static_cast<std::size_t>(row) * static_cast<std::size_t>(texts->columns) +
+            static_cast<std::size_t>(column);
+        if (cell >= texts->filled)
+            return QString();
+        const std::uint32_t start = cell == 0 ? 0 : texts->ends[cell - 1];
+        return QString::fromUtf8(texts->bytes.data() + start, texts->ends[cell] - start);
+    }
 };
 
-// A cell of the results grid. A large log has hundreds of thousands of cells: each keeps no
-// more than its place among the texts of its fill, and makes its text when asked. A text set
-// on the cell later wins.
-class LogCellItem : public QTableWidgetItem
+// Draws the cells of the results grid that have no item with the grid's own texts.
+class ResultsCellDelegate final : public QStyledItemDelegate
 {
 public:
-    explicit LogCellItem(std::uint32_t cell) : QTableWidgetItem(UserType), cell(cell) {}
+    using QStyledItemDelegate::QStyledItemDelegate;
 
-    QVariant data(int role) const override
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
     {
-        QVariant own = QTableWidgetItem::data(role);
-        if ((role != Qt::DisplayRole && role != Qt::EditRole) || own.isValid())
-            return own;
-        const auto* grid = dynamic_cast<const ResultsGridWidget*>(tableWidget());
-        if (!grid || !grid->texts || cell >= grid->texts->ends.size())
-            return own;
-        const CellTexts& texts = *grid->texts;
-        const std::uint32_t start = cell == 0 ? 0 : texts.ends[cell - 1];
-        return QString::fromUtf8(texts.bytes.data() + start, texts.ends[cell] - start);
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (option->features & QStyleOptionViewItem::HasDisplay)
+            return;
+        const auto* grid = qobject_cast<const QTableWidget*>(parent());
+        if (!grid || grid->item(index.row(), index.column()))
+            return;
+        option->text = static_cast<const ResultsGridWidget*>(grid)->ItemlessCellText(
+            index.row(), index.column());
+        if (!option->text.isEmpty())
+            option->features |= QStyleOptionViewItem::HasDisplay;
     }
-
-private:
-    std::uint32_t cell;
 };
 
 // Paths compared as they are read, without a copy.
@@ -106,7 +123,9 @@ void SetColumnWidths(QTableWidget& grid, LogKind kind, const QStringList& names,
 
 QTableWidget* ResultsTab::NewResultsGrid()
 {
-    return new ResultsGridWidget;
+    auto* grid = new ResultsGridWidget;
+    grid->setItemDelegate(new ResultsCellDelegate(grid));
+    return grid;
 }
 
 void ResultsTab::FillResultsGrid()
@@ -166,6 +185,7 @@ void ResultsTab::FillResultsGrid()
     std::string& bytes = texts->bytes;
     bytes.reserve(static_cast<std::size_t>(count) * 96);
     texts->ends.assign(static_cast<std::size_t>(count) * static_cast<std::size_t>(fields), 0);
+    texts->columns = fields;
     std::uint32_t* end = texts->ends.data();
     std::uint32_t cell = 0;
     // Nothing shows the hidden grid while it fills: it hears of its cells once, at the end.
@@ -177,7 +197,7 @@ void ResultsTab::FillResultsGrid()
         for (int column = 0; column < fields; ++column, ++end, ++cell) {
             const engine::Value value = rs.FieldAt(column);
             const std::size_t at = bytes.size();
-            // An empty cell needs no item: it reads as empty text.
+            // An empty cell ends where the one before it does.
             if (!value.IsNull())
                 AppendLogCellText(kind, column, value, bytes);
             *end = static_cast<std::uint32_t>(bytes.size());
@@ -188,8 +208,8 @@ void ResultsTab::FillResultsGrid()
                 appWidth = std::max(appWidth, metrics.horizontalAdvance(QString::fromUtf8(
                                                   bytes.data() + at, bytes.size() - at)));
             }
-            MSFlexGrid1->setItem(row, column, new LogCellItem(cell));
         }
+        texts->filled = cell;
         if ((row & 63) == 63 && slice.elapsed() >= FillSliceMilliseconds) {
             // What runs meanwhile may change the grid: it must hear of that.
             quiet.unblock();

@@ -1,5 +1,7 @@
 #include "ResultsTab.h"
 
+#include "TableWidgetGrid.h"
+
 #include "PrintResults.h"
 #include "clsTablePrint.h"
 #include "config/ConfigDatabase.h"
@@ -205,8 +207,12 @@ void ResultsTab::MSFlexGrid1_DblClick()
         // A grid that selects whole columns zooms in on the row's hidden ID.
         if (MSFlexGrid1->selectionBehavior() == QAbstractItemView::SelectColumns)
             MSFlexGrid1->setCurrentCell(MSFlexGrid1->currentRow(), 0);
-        const QTableWidgetItem* cell = MSFlexGrid1->currentItem();
-        context.prompter.MsgBox(cell ? cell->text().toStdString() : std::string(), "Zoom Box");
+        const int row = MSFlexGrid1->currentRow();
+        const int column = MSFlexGrid1->currentColumn();
+        context.prompter.MsgBox(
+            row < 0 || column < 0 ? std::string()
+                                  : CellText(*MSFlexGrid1, row, column).toStdString(),
+            "Zoom Box");
     });
 }
 

@@ -36,6 +36,15 @@ QImage DecorationImage(const QVariant& decoration, const QSize& iconSize)
 
 } // namespace
 
+QString CellText(const QTableWidget& table, int row, int column)
+{
+    if (const QTableWidgetItem* item = table.item(row, column))
+        return item->text();
+    if (const auto* source = dynamic_cast<const CellTextSource*>(&table))
+        return source->ItemlessCellText(row, column);
+    return QString();
+}
+
 TableWidgetGrid::TableWidgetGrid(const QTableWidget& table)
     : table(table), headerIsRow0(!table.horizontalHeader()->isHidden()),
       twipsPerPixel(1440.0 / table.logicalDpiX())
@@ -68,8 +77,12 @@ const QTableWidgetItem* TableWidgetGrid::Item(long row, long col) const
 
 std::string TableWidgetGrid::TextMatrix(long row, long col) const
 {
-    const QTableWidgetItem* item = Item(row, col);
-    return item ? item->text().toStdString() : std::string();
+    if (headerIsRow0 && row == 0) {
+        const QTableWidgetItem* header = Item(row, col);
+        return header ? header->text().toStdString() : std::string();
+    }
+    return CellText(table, static_cast<int>(headerIsRow0 ? row - 1 : row), static_cast<int>(col))
+        .toStdString();
 }
 
 double TableWidgetGrid::ColWidth(long col) const

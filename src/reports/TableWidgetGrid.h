@@ -2,10 +2,24 @@
 
 #include "mdlTPHelper.h"
 
+#include <QString>
+
 class QTableWidget;
 class QTableWidgetItem;
 
 namespace mallow {
+
+/// A table widget that keeps the texts of its cells itself, without an item for each cell.
+class CellTextSource
+{
+public:
+    virtual ~CellTextSource() = default;
+    /// The text of a cell that has no item.
+    virtual QString ItemlessCellText(int row, int column) const = 0;
+};
+
+/// The text a cell shows: its item's, else the table's own for the cell when it keeps texts.
+QString CellText(const QTableWidget& table, int row, int column);
 
 /// A table widget read as a grid for the import. When the widget shows its column headers,
 /// they are the fixed row 0 and the widget's rows follow; with the headers hidden, the

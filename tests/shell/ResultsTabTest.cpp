@@ -1,5 +1,6 @@
 #include "ShellTestSupport.h"
 #include "fixtures/ConfigFixture.h"
+#include "reports/TableWidgetGrid.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -74,7 +75,7 @@ QStringList Column(const QTableWidget* grid, int column)
 {
     QStringList cells;
     for (int r = 0; r < grid->rowCount(); ++r)
-        cells << (grid->item(r, column) ? grid->item(r, column)->text() : QString());
+        cells << CellText(*grid, r, column);
     return cells;
 }
 
@@ -97,9 +98,7 @@ bool ShowsInFull(const QTableWidget* grid, int column)
     int widest = grid->horizontalHeader()->fontMetrics().horizontalAdvance(
         grid->horizontalHeaderItem(column)->text());
     for (int r = 0; r < grid->rowCount(); ++r)
-        if (grid->item(r, column))
-            widest = std::max(widest,
-                              grid->fontMetrics().horizontalAdvance(grid->item(r, column)->text()));
+        widest = std::max(widest, grid->fontMetrics().horizontalAdvance(CellText(*grid, r, column)));
     return grid->columnWidth(column) >= widest;
 }
 
@@ -173,6 +172,18 @@ private slots:
         QCOMPARE(Column(grid, 2), QStringList({"False", "True"}));
         QCOMPARE(Column(grid, 3), QStringList({"1048576", "1048576"}));
         QCOMPARE(Column(grid, 5), QStringList({"12/8/2026 10:47:00 PM", "12/8/2026 9:05:00 AM"}));
+        // The grid draws the texts of its fill; a text set on a cell later wins.
+        const auto drawn = [grid](int row, int column) {
+            return grid->viewport()
+                ->grab(grid->visualRect(grid->model()->index(row, column)))
+                .toImage();
+        };
+        const QImage filled = drawn(0, 6);
+        grid->setItem(0, 6, new QTableWidgetItem(QString()));
+        QCOMPARE(CellText(*grid, 0, 6), QString());
+        QVERIFY(drawn(0, 6) != filled);
+        grid->item(0, 6)->setText(QStringLiteral("today late"));
+        QVERIFY(drawn(0, 6) == filled);
 
         // The log's widths in twips are the least; headers, whole dates and paths fit.
         QVERIFY(grid->isColumnHidden(0));
@@ -352,7 +363,7 @@ private slots:
         QVERIFY(!tab->Filling());
         QVERIFY(tab->SSTab2->isEnabled());
         QCOMPARE(tab->MSFlexGrid1->rowCount(), 20000);
-        QCOMPARE(tab->MSFlexGrid1->item(19999, 6)->text(), QStringLiteral("row 1"));
+        QCOMPARE(CellText(*tab->MSFlexGrid1, 19999, 6), QStringLiteral("row 1"));
         QVERIFY(s.prompter.shown.empty());
     }
 
