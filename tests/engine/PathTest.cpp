@@ -2,13 +2,22 @@
 
 #include "engine/Connection.h"
 #include "engine/JetError.h"
+#include "engine/LongPaths.h"
 #include "engine/Recordset.h"
 #include "fixtures/ConfigFixture.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <sqlite3.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 namespace mallow::engine {
 namespace {
@@ -127,6 +136,48 @@ TEST(LongPaths, BeyondTheSystemsLimitThePathIsTooLong)
                   std::string::npos)
             << e.Description();
     }
+}
+
+// A rollback journal that its file system reports busy when the commit removes it, as a network
+// mount does while the close of the file is still on its way to the server, is removed once it
+// is free; the commit holds and leaves no journal that would undo it. (A file that something is
+// mounted on is busy in the same way.)
+TEST(Journal, ABusyJournalIsRemovedOnceFreeAndTheCommitHolds)
+{
+    EnableLongPaths();
+    TempFolder folder;
+    const std::string path = folder.Path() + "/busy.db";
+    const std::string journal = path + "-journal";
+    const std::string cover = folder.Path() + "/cover";
+    std::ofstream(cover) << "";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "PRAGMA journal_mode = DELETE; CREATE TABLE t (x);"
+                               "BEGIN; INSERT INTO t VALUES (1);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    ASSERT_TRUE(fs::exists(journal));
+    if (mount(cover.c_str(), journal.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+        sqlite3_close_v2(db);
+        GTEST_SKIP() << "no bind mounts here: " << std::strerror(errno);
+    }
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        umount2(journal.c_str(), MNT_DETACH);
+    });
+    const int rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    release.join();
+    EXPECT_EQ(rc, SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close_v2(db);
+    EXPECT_FALSE(fs::exists(journal));
+
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* count = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT count(*) FROM t", -1, &count, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(count, 0), 1);
+    sqlite3_finalize(count);
+    sqlite3_close_v2(db);
 }
 
 } // namespace
