@@ -4,20 +4,17 @@
 
 #include "reports/frmChooseDate.h"
 
+#include "fixtures/ModalDialogs.h"
 #include "fixtures/TempFolder.h"
 #include "fixtures/TestPrompter.h"
 #include "platform/RegistryStore.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
-
-#include <functional>
 
 namespace mallow {
 namespace {
@@ -79,32 +76,6 @@ private:
         QCOMPARE(regsvr.exitCode(), 0);
     }
 
-    /// Clicks `button` and runs `act` on the chooser it opens; false when none opened. A
-    /// chooser that `act` leaves open is closed after a while, so that a failure cannot hang.
-    bool InChooser(QPushButton* button, const std::function<void(frmChooseDate&)>& act)
-    {
-        bool opened = false;
-        QTimer poll;
-        poll.setInterval(10);
-        connect(&poll, &QTimer::timeout, this, [&] {
-            auto* dialog = dynamic_cast<frmChooseDate*>(QApplication::activeModalWidget());
-            if (!dialog || !dialog->isVisible())
-                return;
-            poll.stop();
-            opened = true;
-            QPointer<frmChooseDate> guard(dialog);
-            QTimer::singleShot(5000, dialog, [guard] {
-                if (guard)
-                    guard->reject();
-            });
-            if (QTest::qWaitForWindowExposed(dialog))
-                act(*dialog);
-        });
-        poll.start();
-        QTest::mouseClick(button, Qt::LeftButton);
-        return opened;
-    }
-
     static QWidget* Cell(frmChooseDate& dialog, int k)
     {
         return dialog.tCal1()->findChild<QWidget*>(QStringLiteral("labDayNo(%1)").arg(k));
@@ -133,7 +104,7 @@ private slots:
     void choosingTheFifthForTheEndDate()
     {
         const QDate fifth(QDate::currentDate().year(), QDate::currentDate().month(), 5);
-        QVERIFY(InChooser(window->ChooseEndDate, [&](frmChooseDate& dialog) {
+        QVERIFY(test::InModal<frmChooseDate>(window->ChooseEndDate, [&](frmChooseDate& dialog) {
             QCOMPARE(dialog.DateTarget, QStringLiteral("EndDate"));
             QTest::mouseClick(Cell(dialog, FirstCell(fifth).daysTo(fifth)), Qt::LeftButton);
         }));
@@ -148,7 +119,7 @@ private slots:
         // The last cell always belongs to the month after.
         const QDate last = FirstCell(QDate::currentDate()).addDays(41);
         QVERIFY(last.month() != QDate::currentDate().month());
-        QVERIFY(InChooser(window->ChooseBeginDate, [&](frmChooseDate& dialog) {
+        QVERIFY(test::InModal<frmChooseDate>(window->ChooseBeginDate, [&](frmChooseDate& dialog) {
             QCOMPARE(dialog.DateTarget, QStringLiteral("BeginDate"));
             QTest::mouseClick(Cell(dialog, 41), Qt::LeftButton);
         }));
@@ -162,14 +133,14 @@ private slots:
         const QDate today = QDate::currentDate();
         const QDate next = today.addMonths(1);
         const QDate expected = FirstCell(next).addDays(FirstCell(today).daysTo(today));
-        QVERIFY(InChooser(window->ChooseEndDate, [&](frmChooseDate& dialog) {
+        QVERIFY(test::InModal<frmChooseDate>(window->ChooseEndDate, [&](frmChooseDate& dialog) {
             QCOMPARE(Month(dialog), CurrentMonth());
             QTest::mouseClick(dialog.tCal1()->findChild<QWidget*>(QStringLiteral("labUD(1)")),
                               Qt::LeftButton);
         }));
         QCOMPARE(window->txtEndingDate->text(), Text(expected));
 
-        QVERIFY(InChooser(window->ChooseEndDate, [&](frmChooseDate& dialog) {
+        QVERIFY(test::InModal<frmChooseDate>(window->ChooseEndDate, [&](frmChooseDate& dialog) {
             QCOMPARE(Month(dialog), CurrentMonth());
             auto* todayCell = static_cast<QLabel*>(Cell(dialog, FirstCell(today).daysTo(today)));
             QCOMPARE(todayCell->palette().color(QPalette::WindowText), QColor(255, 0, 0));
@@ -180,7 +151,7 @@ private slots:
 
     void theDialogIsPlacedByItsButtonAndClosingItsFrameWritesNothing()
     {
-        QVERIFY(InChooser(window->ChooseEndDate, [&](frmChooseDate& dialog) {
+        QVERIFY(test::InModal<frmChooseDate>(window->ChooseEndDate, [&](frmChooseDate& dialog) {
             const double dpiX = window->screen()->logicalDotsPerInchX();
             const double dpiY = window->screen()->logicalDotsPerInchY();
             const auto x = [&](int twips) { return qRound(twips * dpiX / 1440); };
@@ -202,7 +173,7 @@ private slots:
     {
         const QString empty = QString::fromStdString(folder.File("empty-registry"));
         qputenv("MALLOW_REGISTRY", empty.toLocal8Bit());
-        QVERIFY(!InChooser(window->ChooseBeginDate, [](frmChooseDate&) {}));
+        QVERIFY(!test::InModal<frmChooseDate>(window->ChooseBeginDate, [](frmChooseDate&) {}));
         QCOMPARE(window->prompter.Last(),
                  "An error has occured in module 'errChooseBeginDate'.\r\n"
                  "Can't create the object \"Quillon.tCal\": it is not registered (registry store " +
@@ -216,7 +187,7 @@ private slots:
                        registry::StringValue("", gone));
         moved.Save();
         qputenv("MALLOW_REGISTRY", store.toLocal8Bit());
-        QVERIFY(!InChooser(window->ChooseEndDate, [](frmChooseDate&) {}));
+        QVERIFY(!test::InModal<frmChooseDate>(window->ChooseEndDate, [](frmChooseDate&) {}));
         QCOMPARE(window->prompter.Last(), "An error has occured in module 'errChooseEndDate'.\r\n"
                                           "Can't create the object \"Quillon.tCal\": its library " +
                                               gone + " does not exist.");
@@ -224,7 +195,7 @@ private slots:
 
         // A damaged store is named in the box and left as it is.
         test::WriteFile(store.toStdString(), "garbage\n");
-        QVERIFY(!InChooser(window->ChooseEndDate, [](frmChooseDate&) {}));
+        QVERIFY(!test::InModal<frmChooseDate>(window->ChooseEndDate, [](frmChooseDate&) {}));
         QVERIFY(window->prompter.Last().find("is not a Mallow registry store") !=
                 std::string::npos);
         QCOMPARE(test::ReadFile(store.toStdString()), std::string("garbage\n"));
@@ -233,7 +204,7 @@ private slots:
         QFile::remove(store);
         Register(store);
         const QDate fifth(QDate::currentDate().year(), QDate::currentDate().month(), 5);
-        QVERIFY(InChooser(window->ChooseEndDate, [&](frmChooseDate& dialog) {
+        QVERIFY(test::InModal<frmChooseDate>(window->ChooseEndDate, [&](frmChooseDate& dialog) {
             QTest::mouseClick(Cell(dialog, FirstCell(fifth).daysTo(fifth)), Qt::LeftButton);
         }));
         QCOMPARE(window->txtEndingDate->text(), Text(fifth));

@@ -2,6 +2,7 @@
 
 #include "LogGrid.h"
 
+#include "fixtures/PdfText.h"
 #include "reports/PrintResults.h"
 #include "reports/PrinterSurface.h"
 #include "reports/TableWidgetGrid.h"
@@ -23,32 +24,9 @@ using namespace mallow;
 
 namespace {
 
-std::string Run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitCode() != 0)
-        return "(" + program.toStdString() + " failed)";
-    return process.readAllStandardOutput().toStdString();
-}
-
-int PdfPages(const QString& pdf)
-{
-    const std::string info = Run("pdfinfo", {pdf});
-    const auto at = info.find("Pages:");
-    return at == std::string::npos ? -1 : std::stoi(info.substr(at + 6));
-}
-
-std::string PageText(const QString& pdf, int page)
-{
-    const QString number = QString::number(page);
-    return Run("pdftotext", {"-f", number, "-l", number, pdf, "-"});
-}
-
-bool Has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
+using test::Has;
+using test::PageText;
+using test::PdfPages;
 
 } // namespace
 

@@ -1,8 +1,8 @@
 // The find dialogs of the Applications and Multi-User tabs, driven with the mouse and keyboard.
 
-#include "ModalSupport.h"
 #include "ShellTestSupport.h"
 #include "fixtures/ConfigFixture.h"
+#include "fixtures/ModalDialogs.h"
 #include "reports/frmFind.h"
 
 #include <QLabel>
