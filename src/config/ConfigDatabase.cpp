@@ -15,10 +15,10 @@ ConfigDatabase::~ConfigDatabase()
     }
 }
 
-std::string ConfigDatabase::DatabasePath(const std::string& programFolder)
+std::string ConfigDatabase::DatabasePath(const std::string& folder)
 {
     // Written with the folder's own separator, so messages show the path as the system does.
-    return programFolder + SeparatorOf(programFolder) + "Compact20.mdb";
+    return folder + SeparatorOf(folder) + "Compact20.mdb";
 }
 
 std::string ConfigDatabase::ConnectionStringFor(const std::string& databasePath)
@@ -38,10 +38,10 @@ std::unique_ptr<Recordset> ConfigDatabase::OpenKeyset(engine::Connection& connec
     return rs;
 }
 
-void ConfigDatabase::Open(const std::string& programFolder)
+void ConfigDatabase::Open(const std::string& folder)
 {
     Close();
-    ConnectionString = ConnectionStringFor(DatabasePath(programFolder));
+    ConnectionString = ConnectionStringFor(DatabasePath(folder));
     ConfigConnection->Open(ConnectionString, "", "");
     AppsRecordset = OpenKeyset(*ConfigConnection, "Select * from Apps ORDER BY Apps.App;",
                                engine::adCmdText);

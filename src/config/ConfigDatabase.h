@@ -8,7 +8,7 @@
 
 namespace mallow {
 
-/// Mallow's own database, Compact20.mdb in the program's folder, with the shared connection and
+/// Mallow's own database, Compact20.mdb in the program's state folder, with the shared connection and
 /// the four long-lived row sets every part of the program reads and writes through. The five
 /// objects always exist: until Open succeeds, and after Close, they are closed, and every use
 /// of them raises the engine's error for a closed object.
@@ -20,15 +20,15 @@ public:
     ConfigDatabase(const ConfigDatabase&) = delete;
     ConfigDatabase& operator=(const ConfigDatabase&) = delete;
 
-    /// "<programFolder>\Compact20.mdb", with the folder's separator
-    static std::string DatabasePath(const std::string& programFolder);
+    /// "<folder>\Compact20.mdb", with the folder's separator
+    static std::string DatabasePath(const std::string& folder);
     /// The connection string of a database file; the path is quoted, so that any path works.
     static std::string ConnectionStringFor(const std::string& databasePath);
 
     /// Opens the connection, then the row sets on Apps, Schedule, Log and LogBackUp. Nothing is
     /// created or repaired: a missing or damaged file raises the engine's error. A row set that
     /// fails to open leaves the ones before it open; Close releases whatever is open.
-    void Open(const std::string& programFolder);
+    void Open(const std::string& folder);
     /// Closes Apps, Schedule, Log and LogBackup row sets in this order, then the connection,
     /// and releases them: closed objects take their places.
     void Close();

@@ -162,9 +162,9 @@ void MaintenanceRun::RunMaintenance(bool backUp)
     host.SetTimerEnabled(true);
 }
 
-PassLock::PassLock(const std::string& programFolder)
+PassLock::PassLock(const std::string& folder)
 {
-    fd = open(programFolder.empty() ? "." : programFolder.c_str(),
+    fd = open(folder.empty() ? "." : folder.c_str(),
               O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
         close(fd);

@@ -75,11 +75,11 @@ private:
 };
 
 /// Keeps a second pass over the same configuration database from starting, in this process or
-/// another (the window and the headless program alike): held on the program folder.
+/// another (the window and the headless program alike): held on the folder of that database.
 class PassLock
 {
 public:
-    explicit PassLock(const std::string& programFolder);
+    explicit PassLock(const std::string& folder);
     ~PassLock();
     PassLock(const PassLock&) = delete;
     PassLock& operator=(const PassLock&) = delete;

@@ -23,7 +23,8 @@ Runs Mallow's maintenance pass over every registered database, as "Run Now" does
 window: users of a database marked "Disconnect Users" are sent the disconnect message (when the
 schedule says so), given the delay, and disconnected; then each database is compacted and, when
 back-ups are on, backed up into the schedule's folder. Every step is logged in the
-configuration database Compact20.mdb beside this program, as the window logs it.
+configuration database Compact20.mdb (in /var/lib/mallow when installed, beside this
+program in a build folder), as the window logs it.
 
   --backup      back up after compacting, whatever the schedule says
   --no-backup   do not back up, whatever the schedule says
@@ -113,18 +114,18 @@ int main(int argc, char** argv)
         }
     }
 
-    const std::string programFolder = mallow::ProgramFolder();
-    mallow::PassLock lock(programFolder);
+    const std::string stateFolder = mallow::StateFolder();
+    mallow::PassLock lock(stateFolder);
     if (!lock.Held()) {
         std::fprintf(stderr, "mallow-run: another maintenance pass is running on %s\n",
-                     mallow::ConfigDatabase::DatabasePath(programFolder).c_str());
+                     mallow::ConfigDatabase::DatabasePath(stateFolder).c_str());
         return 3;
     }
     mallow::ConfigDatabase config;
     bool backUp = false;
     std::string delay;
     try {
-        config.Open(programFolder);
+        config.Open(stateFolder);
         auto& schedule = *config.ScheduleRecordset;
         schedule.MoveFirst();
         const mallow::engine::Value enabled = schedule.Field("BUEnabled");
@@ -133,7 +134,7 @@ int main(int argc, char** argv)
         delay = wait.IsNull() ? std::string() : wait.ToText();
     } catch (const mallow::MallowError& error) {
         std::fprintf(stderr, "mallow-run: %s: %s\n",
-                     mallow::ConfigDatabase::DatabasePath(programFolder).c_str(),
+                     mallow::ConfigDatabase::DatabasePath(stateFolder).c_str(),
                      OneLine(error.Description()).c_str());
         return 2;
     }

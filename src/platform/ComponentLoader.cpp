@@ -95,10 +95,12 @@ ClassObject GetClassObjectByProgID(const std::string& progId, const std::string&
     try {
         registration = FindClassRegistration(registry::Store::Load(storePath), progId);
         // The user's own registrations come first; an installed program's components are
-        // registered in the store beside it.
+        // registered in the machine's store, which only root (or this user) may have written.
         if (!registration && storePath == registry::Store::DefaultPath())
             registration = FindClassRegistration(
-                registry::Store::Load(ProgramFolder() + "/registry"), progId);
+                registry::Store::Load(StateFolder() + "/registry",
+                                      registry::Store::Writers::RootOrSelf),
+                progId);
     } catch (const registry::StoreError& e) {
         CannotCreate(progId, e.what());
     }

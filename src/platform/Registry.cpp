@@ -25,10 +25,10 @@ bool IsRunKey(const std::string& subKey)
 
 // A store that cannot be read or is no store is an error the user sees, never a store that
 // is quietly taken as empty and written over.
-Store LoadOrRaise(const std::string& path)
+Store LoadOrRaise(const std::string& path, Store::Writers writers = Store::Writers::Anyone)
 {
     try {
-        return Store::Load(path);
+        return Store::Load(path, writers);
     } catch (const StoreError& error) {
         throw MallowError(err::PathFileAccess, "Registry", error.what());
     }
@@ -110,7 +110,9 @@ std::optional<std::vector<Value>> KeyValues(RootKey root, const std::string& sub
     for (const std::string* path : {&places.userStore, &places.machineStore}) {
         if (path->empty())
             continue;
-        const Store store = LoadOrRaise(*path);
+        const Store store = LoadOrRaise(*path, path == &places.machineStore
+                                                   ? Store::Writers::RootOrSelf
+                                                   : Store::Writers::Anyone);
         if (store.KeyExists(root, subKey))
             return store.Values(root, subKey);
     }
@@ -123,7 +125,7 @@ Places DefaultPlaces()
 {
     Places places;
     places.userStore = Store::DefaultPath();
-    places.machineStore = ProgramFolder() + "/registry";
+    places.machineStore = StateFolder() + "/registry";
     const char* config = std::getenv("XDG_CONFIG_HOME");
     const char* home = std::getenv("HOME");
     places.autostartFolder = config && config[0] == '/'

@@ -262,12 +262,28 @@ public:
         return std::string(home && *home ? home : "") + "/.config/mallow/registry";
     }
 
+    /// Who may have changed a store that is read.
+    enum class Writers
+    {
+        Anyone,
+        /// Only root or the user running the program: a store shared by a machine names
+        /// programs and libraries that Mallow starts and loads, so a store that someone else
+        /// could have written (a link, a file writable by group or others, or owned by another
+        /// user) is refused.
+        RootOrSelf,
+    };
+
     /// Reads the store at `path`. A file that does not exist is an empty store; a file that
     /// cannot be read, is damaged or is no store throws StoreError and is left as it is.
-    static Store Load(const std::string& path)
+    static Store Load(const std::string& path, Writers writers = Writers::Anyone)
     {
         Store store(path);
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        const int flags = writers == Writers::Anyone ? O_RDONLY | O_CLOEXEC
+                                                     : O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+        const int fd = ::open(path.c_str(), flags);
+        if (fd < 0 && errno == ELOOP)
+            throw StoreError("The registry store " + path +
+                             " is a symbolic link; it is not used.");
         if (fd < 0) {
             if (errno == ENOENT)
                 return store;
@@ -286,6 +302,13 @@ public:
             throw failed(detail::SystemText(errno) + ".");
         if (!S_ISREG(info.st_mode))
             throw failed("it is not a file.");
+        if (writers == Writers::RootOrSelf &&
+            ((info.st_uid != 0 && info.st_uid != ::geteuid()) || (info.st_mode & 0022) != 0)) {
+            ::close(fd);
+            throw StoreError("The registry store " + path +
+                             " may be changed by others than root and you; it is not used "
+                             "(chown root: " + path + "; chmod go-w " + path + ").");
+        }
         char buffer[65536];
         for (;;) {
             const ssize_t got = ::read(fd, buffer, sizeof buffer);

@@ -202,6 +202,11 @@ std::string frmMain::ProgramFile(const std::string& name) const
     return services.programFolder + SeparatorOf(services.programFolder) + name;
 }
 
+const std::string& frmMain::ConfigFolder() const
+{
+    return services.stateFolder.empty() ? services.programFolder : services.stateFolder;
+}
+
 void frmMain::Start()
 {
     Form_Load();
@@ -228,7 +233,7 @@ void frmMain::Form_Load()
 
         HelpFile = ProgramFile("help") + SeparatorOf(services.programFolder) + "index.html";
 
-        Config.Open(services.programFolder);
+        Config.Open(ConfigFolder());
 
         tabApplications->LoadList();
 
@@ -409,13 +414,13 @@ void frmMain::RunMaintenance(bool backUp, bool quietWhenBusy)
 {
     if (passRunning)
         return;
-    const PassLock lock(services.programFolder);
+    const PassLock lock(ConfigFolder());
     if (!lock.Held() && quietWhenBusy)
         return;
     if (!lock.Held())
         throw MallowError(err::PermissionDenied, "RunMaintenance",
                           "Another maintenance pass is running on " +
-                              ConfigDatabase::DatabasePath(services.programFolder) + ".");
+                              ConfigDatabase::DatabasePath(ConfigFolder()) + ".");
     WindowHost host(*this, *tabSchedule->txtDelayBeforDisconnect, *tabResults->rtfSummary);
     MaintenanceRun pass(Config, CompactModule, *this, host, Users, ContinueRun, LastResultText);
     passRunning = true;

@@ -47,6 +47,9 @@ struct ShellServices
     const multiuser::MultiUserServices* users = nullptr;
     /// Whether a notification area shows the tray icon; empty to ask the session.
     std::function<bool()> trayHost = nullptr;
+    /// Where Compact20.mdb lies when not in the program folder (an installed program's state
+    /// folder); empty for the program folder.
+    std::string stateFolder = {};
 };
 
 /// The main window. It composes its four tab pages, the menus, the status bar and Timer1; its
@@ -158,6 +161,8 @@ private:
     void LinkTabs();
     void UpdateClock();
     std::string ProgramFile(const std::string& name) const;
+    /// The folder of Compact20.mdb.
+    const std::string& ConfigFolder() const;
     double Now() const;
 
     ShellServices services;

@@ -14,7 +14,9 @@ int main(int argc, char** argv)
     mallow::SystemClock clock;
     mallow::QtPrompter prompter;
     mallow::QtFileDialogs dialogs;
-    mallow::frmMain window({&prompter, &clock, &dialogs, mallow::ProgramFolder()});
+    mallow::ShellServices services{&prompter, &clock, &dialogs, mallow::ProgramFolder()};
+    services.stateFolder = mallow::StateFolder();
+    mallow::frmMain window(std::move(services));
     prompter.SetOwner(&window);
     dialogs.SetOwner(&window);
     window.Start();

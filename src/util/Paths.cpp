@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 namespace mallow {
 
@@ -61,6 +62,29 @@ std::string ProgramFolder()
     if (ec)
         return std::filesystem::current_path().string();
     return exe.parent_path().string();
+}
+
+std::string StateFolderOf(const std::string& programFolder)
+{
+    std::ifstream conf(programFolder + "/mallow.conf");
+    const std::string key = "StateFolder=";
+    for (std::string line; std::getline(conf, line);) {
+        if (line.compare(0, key.size(), key) != 0 || line.size() == key.size())
+            continue;
+        const std::filesystem::path folder = line.substr(key.size());
+        const std::filesystem::path full =
+            folder.is_absolute() ? folder : std::filesystem::path(programFolder) / folder;
+        std::string text = full.lexically_normal().string();
+        while (text.size() > 1 && text.back() == '/')
+            text.pop_back();
+        return text;
+    }
+    return programFolder;
+}
+
+std::string StateFolder()
+{
+    return StateFolderOf(ProgramFolder());
 }
 
 } // namespace mallow

@@ -26,4 +26,13 @@ std::string NativePath(std::string_view path);
 /// The folder that holds the running executable, without a trailing separator.
 std::string ProgramFolder();
 
+/// Where what the programs change lives: the configuration database (with its journal and
+/// lock file) and the machine's registry store. An installed program folder holds the file
+/// "mallow.conf" whose line "StateFolder=FOLDER" names it (a relative FOLDER is taken from the
+/// program folder, so that an installation unpacked under another root finds its own); a
+/// build folder holds none, and its state lies beside the programs.
+std::string StateFolder();
+/// StateFolder() for the program folder `programFolder`.
+std::string StateFolderOf(const std::string& programFolder);
+
 } // namespace mallow
