@@ -2,6 +2,7 @@
 // database passwords, workgroup information files and their accounts. docs/security.md
 // describes what the engine checks with them.
 
+#include "engine/DBEngine.h"
 #include "engine/Security.h"
 #include "platform/Registry.h"
 #include "util/MallowError.h"
@@ -44,6 +45,11 @@ const char* const HelpText =
       Removes the workgroup security of FILE.
   show FILE
       Tells whether FILE is a workgroup file or a database and what access checks it has.
+  move FILE TARGET
+      Moves the database FILE to the new file TARGET (another folder or file system too),
+      only while no client of Mallow's engine has it open: the copy is one consistent state
+      (an interrupted write is rolled back first), on disk and with FILE's permission bits
+      before FILE and its lock file are removed.
   registry-set ROOT KEY NAME VALUE [--dword]
   registry-get ROOT KEY NAME
   registry-delete ROOT KEY NAME
@@ -256,6 +262,18 @@ void Show(const std::string& file)
         std::cout << "  account allowed: " << account << "\n";
 }
 
+void Move(const std::string& file, const std::string& target)
+{
+    if (Exists(target))
+        throw Failure{target + " exists already"};
+    // While held, no client of the engine can open the database, so none writes into the
+    // file after its copy was made.
+    const mallow::engine::ExclusiveHold hold(file);
+    mallow::engine::CopyDatabaseFile(file, target, mallow::Flush::Now);
+    if (std::remove(file.c_str()) != 0)
+        throw Failure{"copied to " + target + ", but cannot remove " + file};
+}
+
 mallow::registry::RootKey RootNamed(const std::string& name)
 {
     using namespace mallow::registry;
@@ -343,6 +361,8 @@ int Main(const std::vector<std::string>& args)
         Unsecure(plain[0], old.value_or(""));
     else if (command == "show" && n == 1)
         Show(plain[0]);
+    else if (command == "move" && n == 2)
+        Move(plain[0], plain[1]);
     else if ((command == "registry-set" && n == 4) ||
              ((command == "registry-get" || command == "registry-delete") && n == 3 && !dword))
         return Registry(command, plain, dword);
