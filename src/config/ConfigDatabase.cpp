@@ -42,6 +42,9 @@ void ConfigDatabase::Open(const std::string& folder)
 {
     Close();
     ConnectionString = ConnectionStringFor(DatabasePath(folder));
+    // The folder is shared by a group of administrators: a link put in the database's place
+    // would have everyone's Mallow write into the file it leads to.
+    ConfigConnection->FollowLinks = false;
     ConfigConnection->Open(ConnectionString, "", "");
     AppsRecordset = OpenKeyset(*ConfigConnection, "Select * from Apps ORDER BY Apps.App;",
                                engine::adCmdText);

@@ -234,7 +234,9 @@ void Connection::Open(const std::string& connectionString, const std::string& us
     auto session = std::make_shared<Session>();
     session->path = display;
     const int rc = sqlite3_open_v2(native.c_str(), &session->db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX |
+                                       (FollowLinks ? 0 : SQLITE_OPEN_NOFOLLOW),
+                                   nullptr);
     if (rc != SQLITE_OK)
         RaiseJet((rc & 0xFF) == SQLITE_NOTADB ? jet::UnrecognizedFormat : jet::FileInUse, display);
     CheckDatabaseFile(native, session->db, display);

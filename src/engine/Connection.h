@@ -26,6 +26,10 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
+    /// False: Open refuses (3051) a database path that is a symbolic link, for a database in a
+    /// folder where others may put one. Set before Open.
+    bool FollowLinks = true;
+
     /// Raises 3024 for a missing file, 3044 for a missing folder, 3343 for a file that is no
     /// database, 3049 for a damaged one, 3051 when the file or its lock file cannot be opened.
     void Open(const std::string& connectionString, const std::string& user = "",

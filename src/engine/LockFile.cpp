@@ -1,16 +1,19 @@
 #include "LockFile.h"
 
 #include "JetError.h"
+#include "util/DebugLog.h"
 #include "util/Paths.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <filesystem>
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
+#include <thread>
 #include <tuple>
 #include <unistd.h>
 #include <utility>
@@ -24,7 +27,9 @@ namespace {
 constexpr off_t GuardOffset = off_t{1} << 40;
 // A process that holds the database for itself locks this byte for as long as it does.
 constexpr off_t HoldOffset = GuardOffset + 1;
-constexpr std::size_t MaxClients = 1 << 20;
+// Legitimate clients hold the guard for a moment; anyone who can read the lock file can lock it
+// too, so nobody waits for it longer than this.
+constexpr auto GuardWait = std::chrono::seconds(5);
 
 // Open-file-description locks belong to the open file, not the process: two connections of
 // one process are two clients, and closing any other descriptor keeps them.
@@ -56,15 +61,49 @@ bool IsRangeLocked(int fd, off_t start, off_t length)
     return lock.l_type != F_UNLCK;
 }
 
+// Waits a bounded time for a lock: false when it was not had by then.
+bool LockWithin(int fd, short type, off_t start, off_t length)
+{
+    const auto deadline = std::chrono::steady_clock::now() + GuardWait;
+    auto pause = std::chrono::microseconds(100);
+    while (!Lock(fd, type, start, length, false)) {
+        if ((errno != EAGAIN && errno != EACCES) || std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(pause);
+        pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
 bool IsLocked(int fd, std::size_t slot)
 {
     return IsRangeLocked(fd, static_cast<off_t>(slot * LockRecordSize),
                          static_cast<off_t>(LockRecordSize));
 }
 
+// The records of a lock file that count: never more than a database admits clients, however
+// large the file is.
 std::size_t SlotsOf(const struct stat& st)
 {
-    return (static_cast<std::size_t>(st.st_size) + LockRecordSize - 1) / LockRecordSize;
+    const auto slots =
+        (static_cast<std::size_t>(st.st_size) + LockRecordSize - 1) / LockRecordSize;
+    return std::min(slots, LockFileMaxRecords);
+}
+
+// Opens a lock file without following a link, and without waiting on a device or a pipe
+// planted in its place: only a regular file is a lock file. -1 with errno otherwise.
+int OpenLockFile(const std::string& path, int flags, mode_t mode = 0)
+{
+    const int fd = open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
+    if (fd < 0)
+        return -1;
+    struct stat st = {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
 }
 
 // The registrations and holds of this process, so that they can be told from other clients.
@@ -152,7 +191,7 @@ std::string AbsoluteLockPath(std::string_view databasePath)
 bool StillNamed(int fd, const std::string& path, struct stat& held)
 {
     struct stat named = {};
-    return fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
+    return fstat(fd, &held) == 0 && lstat(path.c_str(), &named) == 0 &&
            held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
 
@@ -173,9 +212,9 @@ GuardedFile OpenGuarded(const std::string& lockPath, std::string_view databasePa
     const mode_t mode = databaseKnown ? (database.st_mode & 0666) : 0666;
     for (int attempt = 0; attempt < 100; ++attempt) {
         GuardedFile guarded;
-        int raw = open(lockPath.c_str(), O_RDWR | O_CLOEXEC);
+        int raw = OpenLockFile(lockPath, O_RDWR);
         if (raw < 0 && errno == ENOENT) {
-            raw = open(lockPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            raw = OpenLockFile(lockPath, O_RDWR | O_CREAT | O_EXCL, mode);
             guarded.created = raw >= 0;
             if (raw < 0 && errno == EEXIST)
                 continue;
@@ -190,7 +229,7 @@ GuardedFile OpenGuarded(const std::string& lockPath, std::string_view databasePa
             if (databaseKnown && geteuid() == 0)
                 (void)!fchown(raw, database.st_uid, database.st_gid);
         }
-        if (!Lock(raw, F_WRLCK, GuardOffset, 1, true))
+        if (!LockWithin(raw, F_WRLCK, GuardOffset, 1))
             break;
         if (StillNamed(raw, lockPath, guarded.held))
             return guarded;
@@ -222,17 +261,22 @@ Snapshot Inspect(std::string_view databasePath)
 {
     Snapshot snapshot;
     const std::string lockPath = LockFilePathFor(databasePath);
-    Descriptor fd(open(lockPath.c_str(), O_RDONLY | O_CLOEXEC));
+    Descriptor fd(OpenLockFile(lockPath, O_RDONLY));
     if (fd.Get() < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return snapshot;
         RaiseJet(jet::FileInUse, lockPath);
     }
     // A shared hold of the guard waits out a client that is registering or leaving.
-    Lock(fd.Get(), F_RDLCK, GuardOffset, 1, true);
+    LockWithin(fd.Get(), F_RDLCK, GuardOffset, 1);
     struct stat st = {};
     fstat(fd.Get(), &st);
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(st.st_size));
+    const std::size_t limit = LockFileMaxRecords * LockRecordSize;
+    if (static_cast<std::size_t>(st.st_size) > limit)
+        WriteDebugLog("The lock file " + lockPath + " holds " + std::to_string(st.st_size) +
+                      " bytes; only its first " + std::to_string(LockFileMaxRecords) +
+                      " records were read.");
+    std::vector<unsigned char> bytes(std::min(static_cast<std::size_t>(st.st_size), limit));
     std::size_t got = 0;
     while (got < bytes.size()) {
         const ssize_t n =
@@ -304,7 +348,7 @@ bool HeldByOthers(std::string_view databasePath)
 bool HeldByThisProcess(std::string_view databasePath)
 {
     struct stat st = {};
-    return stat(LockFilePathFor(databasePath).c_str(), &st) == 0 && HeldByThisProcess(st);
+    return lstat(LockFilePathFor(databasePath).c_str(), &st) == 0 && HeldByThisProcess(st);
 }
 
 std::string LockComputerName()
@@ -355,9 +399,11 @@ LockFileHold::~LockFileHold()
         if (it != Own().holds.end())
             Own().holds.erase(it);
     }
-    Lock(fd, F_WRLCK, GuardOffset, 1, true);
+    // Without the guard the file is left for the next client to remove.
+    const bool guarded = LockWithin(fd, F_WRLCK, GuardOffset, 1);
     Lock(fd, F_UNLCK, HoldOffset, 1, false);
-    RemoveWhenUnused(fd, lockPath);
+    if (guarded)
+        RemoveWhenUnused(fd, lockPath);
     close(fd); // releases the guard
 }
 
@@ -379,7 +425,7 @@ LockRegistration::LockRegistration(std::string_view databasePath, const std::str
     while (IsLocked(file, candidate) ||
            !Lock(file, F_WRLCK, static_cast<off_t>(candidate * LockRecordSize),
                  static_cast<off_t>(LockRecordSize), false)) {
-        if (++candidate == MaxClients)
+        if (++candidate == LockFileMaxRecords)
             fail();
     }
     unsigned char record[LockRecordSize] = {};
@@ -409,10 +455,11 @@ LockRegistration::~LockRegistration()
         if (it != Own().slots.end())
             Own().slots.erase(it);
     }
-    Lock(fd, F_WRLCK, GuardOffset, 1, true);
+    const bool guarded = LockWithin(fd, F_WRLCK, GuardOffset, 1);
     Lock(fd, F_UNLCK, static_cast<off_t>(slot * LockRecordSize), static_cast<off_t>(LockRecordSize),
          false);
-    RemoveWhenUnused(fd, lockPath);
+    if (guarded)
+        RemoveWhenUnused(fd, lockPath);
     close(fd); // releases the guard
 }
 

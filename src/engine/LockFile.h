@@ -13,6 +13,9 @@ namespace mallow::engine {
 /// belongs to a client that left (or died) and its place is free for the next one.
 inline constexpr std::size_t LockRecordSize = 64;
 inline constexpr std::size_t LockNameSize = 32;
+/// The most clients a database admits, and so the most records of a lock file that are read;
+/// a longer file is read no further.
+inline constexpr std::size_t LockFileMaxRecords = 255;
 
 /// The lock file of a database: the extension of its file name replaced by "ldb"
 /// (app.mdb gives app.ldb), or ".ldb" appended when the name has no extension.
@@ -26,8 +29,10 @@ struct LockRecord
     bool live = false; ///< a client holds the record's lock
 };
 
-/// Every complete record of the database's lock file, in file order; empty when there is no
-/// lock file. Raises 3051 when it exists but cannot be read.
+/// Every complete record of the database's lock file among its first LockFileMaxRecords, in
+/// file order; empty when there is no lock file. Raises 3051 when it exists but cannot be
+/// read, or is not a regular file (a symbolic link, a pipe or a device is never opened
+/// through).
 std::vector<LockRecord> ReadLockRecords(std::string_view databasePath);
 /// The clients that have the database open now, this process's own connections included.
 int LiveClients(std::string_view databasePath);

@@ -4,12 +4,14 @@
 #include "net/NetErrors.h"
 #include "net/cNetCalls.h"
 #include "platform/SvrApiRecords.h"
+#include "util/DebugLog.h"
 #include "util/MallowError.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cctype>
 #include <chrono>
+#include <set>
 #include <thread>
 
 namespace mallow::multiuser {
@@ -197,6 +199,41 @@ void MultiUser::ResetTables()
     Sessions.clear();
     sharePaths.clear();
     addresses.clear();
+    lookupDeadline = std::chrono::steady_clock::now() + NameLookupBudget;
+}
+
+const std::vector<std::string>& MultiUser::AddressesOf(const std::string& computer)
+{
+    const std::string key = Lower(computer);
+    auto known = addresses.find(key);
+    if (known != addresses.end())
+        return known->second;
+    std::vector<std::string> found;
+    if (IsAddress(computer)) {
+        found.push_back(computer);
+    } else if (services.resolver) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            lookupDeadline - std::chrono::steady_clock::now());
+        if (left.count() > 0)
+            found = services.resolver->Addresses(computer, left);
+        else
+            WriteDebugLog("The name " + computer + " was not looked up: the operation's " +
+                          std::to_string(NameLookupBudget.count()) +
+                          " ms for name look-ups had passed.");
+    }
+    return addresses.emplace(key, std::move(found)).first->second;
+}
+
+void MultiUser::SendOncePerComputer(const std::vector<const SessionRow*>& sessions,
+                                    const std::string& message)
+{
+    std::set<std::string> sent;
+    for (const SessionRow* session : sessions) {
+        if (!sent.insert(Lower(session->computerName)).second)
+            continue;
+        services.sender->SendTo(NetSendCommandLine(session->computerName, message),
+                                AddressesOf(session->computerName));
+    }
 }
 
 std::string MultiUser::ShareLocalPath(const std::string& server, const std::string& share)
@@ -298,14 +335,24 @@ void MultiUser::AccessGetUsers(const std::string& path)
     Guarded("AccessGetUsers", [&] {
         // The engine names the lock file in lower case; a file system that ignores case finds
         // it either way.
+        // A database admits so many users, so no more records are read, however long the
+        // file is.
+        const std::size_t limit = MaxLockRecords * 64;
+        const std::string lockPath = LockFilePath(path);
         std::string bytes;
         try {
-            bytes = services.files->ReadAll(LockFilePath(path));
+            bytes = services.files->Read(lockPath, limit + 1);
         } catch (const MallowError& error) {
             // Programs that keep no lock file may hold the database open: no lock file then
             // means no records, not a failure.
             if (error.Number() != err::FileNotFound)
                 throw;
+        }
+        if (bytes.size() > limit) {
+            bytes.resize(limit);
+            WriteDebugLog("The lock file " + lockPath + " holds more than " +
+                          std::to_string(MaxLockRecords) +
+                          " records; the rest of it was not read.");
         }
         const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
         for (std::size_t at = 0; at + 64 <= bytes.size(); at += 64)
@@ -334,13 +381,8 @@ std::vector<const LockEntry*> MultiUser::EntriesOf(const SessionRow& session)
     for (const LockEntry& entry : LockEntries) {
         if (entry.computerName.empty())
             continue;
-        auto known = addresses.find(Lower(entry.computerName));
-        if (known == addresses.end())
-            known = addresses
-                        .emplace(Lower(entry.computerName),
-                                 services.resolver->Addresses(entry.computerName))
-                        .first;
-        if (std::find(known->second.begin(), known->second.end(), computer) != known->second.end())
+        const std::vector<std::string>& found = AddressesOf(entry.computerName);
+        if (std::find(found.begin(), found.end(), computer) != found.end())
             resolved.push_back(&entry);
     }
     return resolved;
@@ -395,10 +437,13 @@ void MultiUser::SendMessageToUsers(const std::string& path, const std::string& m
         for (const OpenFileRow& file : std::vector<OpenFileRow>(OpenFiles))
             GetComputerName(path, file.userName, file.fileId);
         AccessGetUsers(path);
+        // A computer gets the message once, however many of its users and records there are.
+        std::vector<const SessionRow*> named;
         for (const SessionRow& session : Sessions) {
-            for (std::size_t i = 0; i < EntriesOf(session).size(); ++i)
-                services.sender->Send(NetSendCommandLine(session.computerName, message));
+            if (!EntriesOf(session).empty())
+                named.push_back(&session);
         }
+        SendOncePerComputer(named, message);
     });
 }
 
@@ -440,6 +485,7 @@ bool MultiUser::CloseFileAllUsers(const std::string& path)
         // A handle is closed once, however many records name its computer: a second close
         // of a handle that is gone would fail and end the pass.
         std::vector<std::int32_t> closed;
+        std::set<std::string> notified;
         for (const SessionRow& session : std::vector<SessionRow>(Sessions)) {
             if (EntriesOf(session).empty())
                 continue;
@@ -447,7 +493,10 @@ bool MultiUser::CloseFileAllUsers(const std::string& path)
                 continue;
             if (CloseFile(path, session.fileId)) {
                 closed.push_back(session.fileId);
-                services.sender->Send(NetSendCommandLine(session.computerName, notice));
+                // The notice follows the disconnection, once per computer.
+                if (notified.insert(Lower(session.computerName)).second)
+                    services.sender->SendTo(NetSendCommandLine(session.computerName, notice),
+                                            AddressesOf(session.computerName));
             }
         }
         return true;

@@ -3,6 +3,7 @@
 #include "net/NetServices.h"
 #include "platform/MountTable.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -19,6 +20,10 @@ namespace mallow::multiuser {
 
 /// The number every MultiUser operation raises its errors under.
 inline constexpr long MultiUserError = -2147220991;
+/// The most records of a lock file that are read: the most users a database admits.
+inline constexpr std::size_t MaxLockRecords = 255;
+/// How long all name look-ups of one operation may take together.
+inline constexpr std::chrono::milliseconds NameLookupBudget{5000};
 
 struct OpenFileRow
 {
@@ -57,6 +62,12 @@ class MessageSender
 public:
     virtual ~MessageSender() = default;
     virtual void Send(const std::string& commandLine) = 0;
+    /// Send, to a computer whose addresses were looked up already (none: not found).
+    virtual void SendTo(const std::string& commandLine, const std::vector<std::string>& addresses)
+    {
+        (void)addresses;
+        Send(commandLine);
+    }
 };
 
 /// Turns a computer name into its network addresses.
@@ -65,14 +76,22 @@ class NameResolver
 public:
     virtual ~NameResolver() = default;
     virtual std::vector<std::string> Addresses(const std::string& computerName) = 0;
+    /// Addresses, waiting no longer than `wait` for an answer.
+    virtual std::vector<std::string> Addresses(const std::string& computerName,
+                                               std::chrono::milliseconds wait)
+    {
+        (void)wait;
+        return Addresses(computerName);
+    }
 };
 
-/// Reads a whole file named by a local path or a UNC path; raises the runtime's file errors.
+/// Reads the start of a file named by a local path or a UNC path: at most `maxBytes` bytes;
+/// raises the runtime's file errors.
 class FileReader
 {
 public:
     virtual ~FileReader() = default;
-    virtual std::string ReadAll(const std::string& path) = 0;
+    virtual std::string Read(const std::string& path, std::size_t maxBytes) = 0;
 };
 
 /// Who has a database open on its server, their messages and their disconnection: what the
@@ -175,6 +194,13 @@ private:
     /// without regard to case, else, for a session named by its address, those whose name
     /// resolves to it.
     std::vector<const LockEntry*> EntriesOf(const SessionRow& session);
+    /// The addresses of a computer, looked up once per top-level operation; all look-ups of
+    /// one operation share one deadline, after which a name is taken as not found.
+    const std::vector<std::string>& AddressesOf(const std::string& computer);
+    /// Sends the message to each computer of `sessions` once, however many sessions and
+    /// lock-file records name it.
+    void SendOncePerComputer(const std::vector<const SessionRow*>& sessions,
+                             const std::string& message);
     bool ServerPathMatches(const std::string& serverPath, const std::string& server,
                            const std::string& key);
     std::string ShareLocalPath(const std::string& server, const std::string& share);
@@ -184,6 +210,7 @@ private:
     // Looked up once per top-level operation.
     std::map<std::string, std::optional<std::string>> sharePaths;
     std::map<std::string, std::vector<std::string>> addresses;
+    std::chrono::steady_clock::time_point lookupDeadline;
 };
 
 } // namespace mallow::multiuser

@@ -6,6 +6,7 @@
 #include "util/FileOps.h"
 #include "util/MallowError.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <csignal>
@@ -16,6 +17,7 @@
 #include <pwd.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -54,6 +56,12 @@ class SystemResolver : public NameResolver
 public:
     std::vector<std::string> Addresses(const std::string& computerName) override
     {
+        return Addresses(computerName, ResolveWait);
+    }
+
+    std::vector<std::string> Addresses(const std::string& computerName,
+                                       std::chrono::milliseconds wait) override
+    {
         struct Lookup
         {
             std::mutex mutex;
@@ -70,7 +78,8 @@ public:
             lookup->done.notify_all();
         }).detach();
         std::unique_lock lock(lookup->mutex);
-        lookup->done.wait_for(lock, ResolveWait, [&] { return lookup->finished; });
+        lookup->done.wait_for(lock, std::min<std::chrono::milliseconds>(wait, ResolveWait),
+                              [&] { return lookup->finished; });
         return lookup->addresses;
     }
 };
@@ -111,10 +120,18 @@ public:
         std::string message;
         if (!ParseNetSend(commandLine, computer, message))
             throw MallowError(5, "MultiUser.SendMessage", "Not a network message: " + commandLine);
+        // A name is looked up here, within a bounded wait; an address is used as it is.
+        SendTo(commandLine, resolver.Addresses(computer));
+    }
+
+    void SendTo(const std::string& commandLine, const std::vector<std::string>& addresses) override
+    {
+        std::string computer;
+        std::string message;
+        if (!ParseNetSend(commandLine, computer, message))
+            throw MallowError(5, "MultiUser.SendMessage", "Not a network message: " + commandLine);
         std::vector<std::string> args = {"smbclient", "-M", computer, "-U", LocalUserName(), "-N",
                                          "-t", "10"};
-        // A name is looked up here, within a bounded wait; an address is used as it is.
-        const std::vector<std::string> addresses = resolver.Addresses(computer);
         if (!addresses.empty()) {
             args.push_back("-I");
             args.push_back(addresses.front());
@@ -175,27 +192,35 @@ public:
     {
     }
 
-    std::string ReadAll(const std::string& path) override
+    std::string Read(const std::string& path, std::size_t maxBytes) override
     {
         const bool unc = path.size() >= 2 && (path[0] == '\\' || path[0] == '/') &&
                          (path[1] == '\\' || path[1] == '/');
         if (!unc)
-            return ReadLocal(path);
+            return ReadLocal(path, maxBytes);
         if (const auto local = MountedPathOf(path))
-            return ReadLocal(*local);
-        return platform::ReadShareFile(path);
+            return ReadLocal(*local, maxBytes);
+        return platform::ReadShareFile(path, {}, 5000, maxBytes);
     }
 
 private:
-    static std::string ReadLocal(const std::string& path)
+    // A lock file is read only when it is a regular file: never through a link, never a pipe
+    // or a device that would keep the read waiting.
+    static std::string ReadLocal(const std::string& path, std::size_t maxBytes)
     {
-        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
-            RaiseFileError(errno, "MultiUser.ReadFile");
+            RaiseFileError(errno == ELOOP ? EACCES : errno, "MultiUser.ReadFile");
+        struct stat st = {};
+        if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            close(fd);
+            RaiseFileError(EACCES, "MultiUser.ReadFile");
+        }
         std::string bytes;
         char buffer[65536];
-        for (;;) {
-            const ssize_t n = read(fd, buffer, sizeof buffer);
+        while (bytes.size() < maxBytes) {
+            const ssize_t n =
+                read(fd, buffer, std::min(sizeof buffer, maxBytes - bytes.size()));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0) {

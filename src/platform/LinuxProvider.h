@@ -73,9 +73,11 @@ private:
     std::string lastErrorText;
 };
 
-/// The contents of a file named by a UNC path (\\server\share\...), read over SMB with the
-/// given credentials (none: Mallow's usual ones); raises the runtime's file errors.
+/// The contents of a file named by a UNC path (\\server\share\...), at most `maxBytes` of
+/// them, read over SMB with the given credentials (none: Mallow's usual ones); raises the
+/// runtime's file errors.
 std::string ReadShareFile(const std::string& unc, const NetCredentials& credentials = {},
-                          unsigned timeoutMs = 5000);
+                          unsigned timeoutMs = 5000,
+                          std::size_t maxBytes = static_cast<std::size_t>(-1));
 
 } // namespace mallow::platform

@@ -16,12 +16,6 @@ namespace mallow::platform {
 
 namespace {
 
-std::mutex& LogMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
-
 thread_local SambaOutputCapture* current = nullptr;
 
 void Route(std::string_view text)
@@ -63,7 +57,7 @@ FILE* LibraryStream()
 class LibraryHold
 {
 public:
-    LibraryHold() : ctx((LogMutex(), LibraryStream(), smbc_new_context()))
+    LibraryHold() : ctx((PrepareDebugLog(), LibraryStream(), smbc_new_context()))
     {
         // The reports go to the stream that standard output was when the first one was made,
         // for good: make that Mallow's stream before the libraries print anything.
@@ -102,18 +96,6 @@ private:
 void UseSambaLibraries()
 {
     static const LibraryHold hold;
-}
-
-void WriteDebugLog(std::string_view text)
-{
-    const char* path = std::getenv("MALLOW_DEBUG_LOG");
-    if (!path || !*path || text.empty())
-        return;
-    std::lock_guard lock(LogMutex());
-    std::ofstream out(path, std::ios::app);
-    out << text;
-    if (text.back() != '\n')
-        out << '\n';
 }
 
 SambaOutputCapture::SambaOutputCapture() : outer(current)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/DebugLog.h"
+
 #include <string>
 #include <string_view>
 
@@ -12,9 +14,7 @@ namespace mallow::platform {
 /// than to the terminal: into the capture of the call under way, else to Mallow's debug log.
 void UseSambaLibraries();
 
-/// Appends a text to Mallow's debug log: the file named by the environment variable
-/// MALLOW_DEBUG_LOG. Without that variable the text is dropped.
-void WriteDebugLog(std::string_view text);
+using mallow::WriteDebugLog;
 
 /// Collects what Samba's libraries print on this thread while it lives (they report a failed
 /// logon only that way); the text is kept for the caller, then written to the debug log. A

@@ -85,7 +85,7 @@ int SmbContext::List(const std::string& url, std::vector<Entry>& entries)
     return 0;
 }
 
-int SmbContext::ReadAll(const std::string& url, std::string& bytes)
+int SmbContext::ReadAll(const std::string& url, std::string& bytes, std::size_t maxBytes)
 {
     if (!ctx)
         return ENOMEM;
@@ -95,8 +95,9 @@ int SmbContext::ReadAll(const std::string& url, std::string& bytes)
         return errno ? errno : EIO;
     char buffer[65536];
     int rc = 0;
-    for (;;) {
-        const ssize_t n = smbc_getFunctionRead(ctx)(ctx, file, buffer, sizeof buffer);
+    while (bytes.size() < maxBytes) {
+        const ssize_t n = smbc_getFunctionRead(ctx)(
+            ctx, file, buffer, std::min(sizeof buffer, maxBytes - bytes.size()));
         if (n < 0)
             rc = errno ? errno : EIO;
         if (n <= 0)
@@ -108,7 +109,7 @@ int SmbContext::ReadAll(const std::string& url, std::string& bytes)
 }
 
 std::string ReadShareFile(const std::string& unc, const NetCredentials& credentials,
-                          unsigned timeoutMs)
+                          unsigned timeoutMs, std::size_t maxBytes)
 {
     std::string url = "smb:" + unc;
     std::replace(url.begin(), url.end(), '\\', '/');
@@ -126,7 +127,7 @@ std::string ReadShareFile(const std::string& unc, const NetCredentials& credenti
             keptFor = {credentials, timeoutMs};
         }
         std::string bytes;
-        if ((rc = kept->ReadAll(url, bytes)) == 0)
+        if ((rc = kept->ReadAll(url, bytes, maxBytes)) == 0)
             return bytes;
         if (rc == ENOENT || rc == EACCES || rc == EPERM || rc == ENOTDIR)
             break;

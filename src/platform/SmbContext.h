@@ -37,7 +37,8 @@ public:
     /// Every entry of a directory of the smb:// tree, or the errno of the failure.
     int List(const std::string& url, std::vector<Entry>& entries);
     /// The whole contents of a file of the smb:// tree, or the errno of the failure.
-    int ReadAll(const std::string& url, std::string& bytes);
+    int ReadAll(const std::string& url, std::string& bytes,
+                std::size_t maxBytes = static_cast<std::size_t>(-1));
     const SmbAuth& Auth() const { return auth; }
 
 private:

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -205,6 +208,84 @@ TEST_F(LockFile, ClientsComingAndGoingAtOnceNeverFailNorLeaveTheFileBehind)
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     EXPECT_FALSE(Exists(lock));
+}
+
+} // namespace
+} // namespace mallow::engine
+
+namespace mallow::engine {
+namespace {
+
+// Whoever may write the folder may put something else where a lock file belongs: a link to a
+// file outside, a pipe, a device. The engine opens none of them and touches nothing.
+TEST_F(LockFile, ALinkOrAPipeInPlaceOfTheLockFileIsRefusedAndLeftAlone)
+{
+    test::TempFolder outside;
+    const std::string victim = outside.File("root-only");
+    test::WriteFile(victim, "precious");
+    std::filesystem::permissions(victim, std::filesystem::perms::owner_read |
+                                             std::filesystem::perms::owner_write);
+    std::filesystem::create_symlink(victim, lock);
+    Connection connection;
+    EXPECT_EQ(ErrorNumberOf([&] { connection.OpenFile(database); }), jet::FileInUse);
+    EXPECT_EQ(ErrorNumberOf([&] { LockFileHold hold(database, database); }), jet::FileInUse);
+    EXPECT_EQ(ErrorNumberOf([&] { ReadLockRecords(database); }), jet::FileInUse);
+    EXPECT_EQ(test::ReadFile(victim), "precious");
+    EXPECT_TRUE(std::filesystem::is_symlink(lock));
+
+    // A link to nowhere is not followed into a new file either.
+    std::filesystem::remove(lock);
+    std::filesystem::create_symlink(outside.File("made-by-us"), lock);
+    EXPECT_EQ(ErrorNumberOf([&] { connection.OpenFile(database); }), jet::FileInUse);
+    EXPECT_FALSE(std::filesystem::exists(outside.File("made-by-us")));
+
+    // A pipe would keep an open waiting for a writer for ever.
+    std::filesystem::remove(lock);
+    ASSERT_EQ(mkfifo(lock.c_str(), 0600), 0);
+    EXPECT_EQ(ErrorNumberOf([&] { connection.OpenFile(database); }), jet::FileInUse);
+    EXPECT_EQ(ErrorNumberOf([&] { ReadLockRecords(database); }), jet::FileInUse);
+    EXPECT_FALSE(connection.IsOpen());
+}
+
+// A lock file grown to 4 GiB without data costs no more than the records a database admits.
+TEST_F(LockFile, AHugeSparseLockFileIsReadNoFurtherThanItsRecords)
+{
+    {
+        test::WriteFile(lock, "");
+        ASSERT_EQ(truncate(lock.c_str(), off_t{4} << 30), 0);
+    }
+    rusage before = {};
+    getrusage(RUSAGE_SELF, &before);
+    const auto records = ReadLockRecords(database);
+    EXPECT_EQ(records.size(), LockFileMaxRecords);
+    EXPECT_EQ(LiveClients(database), 0);
+    Connection connection;
+    connection.OpenFile(database);
+    EXPECT_EQ(LiveClients(database), 1);
+    connection.Close();
+    rusage after = {};
+    getrusage(RUSAGE_SELF, &after);
+    // The largest resident size grew by far less than the file (kilobytes).
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024);
+}
+
+// A client that holds every record a database admits leaves no room: the next is refused
+// rather than written far into the file.
+TEST_F(LockFile, NoClientRegistersPastTheRecordsADatabaseAdmits)
+{
+    test::WriteFile(lock, std::string(LockFileMaxRecords * LockRecordSize, 'x'));
+    const int fd = open(lock.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    struct flock all = {};
+    all.l_type = F_RDLCK;
+    all.l_whence = SEEK_SET;
+    all.l_start = 0;
+    all.l_len = static_cast<off_t>(LockFileMaxRecords * LockRecordSize);
+    ASSERT_EQ(fcntl(fd, F_OFD_SETLK, &all), 0);
+    Connection connection;
+    EXPECT_EQ(ErrorNumberOf([&] { connection.OpenFile(database); }), jet::FileInUse);
+    EXPECT_EQ(std::filesystem::file_size(lock), LockFileMaxRecords * LockRecordSize);
+    close(fd);
 }
 
 } // namespace

@@ -47,9 +47,9 @@ std::string Field(const std::string& text)
 /// Lock files read over SMB as root of the test server.
 struct ShareFiles : FileReader
 {
-    std::string ReadAll(const std::string& path) override
+    std::string Read(const std::string& path, std::size_t maxBytes) override
     {
-        return platform::ReadShareFile(path, {"root", Password, ""});
+        return platform::ReadShareFile(path, {"root", Password, ""}, 5000, maxBytes);
     }
 };
 

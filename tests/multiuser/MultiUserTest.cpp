@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
+#include <thread>
 
 using namespace mallow;
 using namespace mallow::multiuser;
@@ -134,12 +136,14 @@ struct TableResolver : NameResolver
 struct MemoryFiles : FileReader
 {
     std::map<std::string, std::string> files;
-    std::string ReadAll(const std::string& path) override
+    std::size_t largestRead = 0;
+    std::string Read(const std::string& path, std::size_t maxBytes) override
     {
         const auto it = files.find(path);
         if (it == files.end())
             RaiseRuntimeError(err::FileNotFound, "test");
-        return it->second;
+        largestRead = std::max(largestRead, maxBytes);
+        return it->second.substr(0, maxBytes);
     }
 };
 
@@ -286,12 +290,15 @@ TEST_F(MultiUserTest, LockFileFieldsAndBadLockFiles)
     files.files[lock] = "";
     mu.AccessGetUsers(db);
     EXPECT_TRUE(mu.LockEntries.empty());
+    // A file of more records than a database admits users is read no further than that.
     std::string huge;
     for (int i = 0; i < 100000; ++i)
         huge += Record("PC" + std::to_string(i), "u");
     files.files[lock] = huge;
     mu.AccessGetUsers(db);
-    EXPECT_EQ(mu.LockEntries.size(), 100000u);
+    ASSERT_EQ(mu.LockEntries.size(), MaxLockRecords);
+    EXPECT_EQ(mu.LockEntries.back().computerName, "PC254");
+    EXPECT_LE(files.largestRead, MaxLockRecords * 64 + 1);
     mu.LockEntries.clear();
     files.files.erase(lock);
     mu.AccessGetUsers(db);
@@ -346,9 +353,10 @@ TEST_F(MultiUserTest, MessagesAndDisconnectionGoToMatchedComputersOnce)
     server.sessions = {{"PC01", "ann"}, {"PC09", "cy"}};
     files.files[lock] = Record("PC01", "Admin") + Record("PC01", "Sue");
 
+    // A computer gets one message, however many of its workgroup users hold the database.
     mu.SendMessageToUsers(db, "Back in 5 \"minutes\"\r\n$(rm -rf /)");
     EXPECT_EQ(sender.sent, std::vector<std::string>(
-                               2, "net send PC01 \" Back in 5 \"minutes\"\r\n$(rm -rf /)\""));
+                               1, "net send PC01 \" Back in 5 \"minutes\"\r\n$(rm -rf /)\""));
 
     sender.sent.clear();
     EXPECT_TRUE(mu.CloseFileAllUsers(db));
@@ -367,6 +375,60 @@ TEST_F(MultiUserTest, MessagesAndDisconnectionGoToMatchedComputersOnce)
     EXPECT_TRUE(mu.CloseFileAllUsers(db));
     EXPECT_TRUE(sender.sent.empty());
     EXPECT_EQ(server.closed.size(), 1u);
+}
+
+// A lock file written to multiply the work: records that all name one computer, or thousands of
+// names that each take the resolver's whole wait.
+TEST_F(MultiUserTest, AHostileLockFileCostsOneMessageAndOneLookUpPerComputer)
+{
+    MultiUser mu(services);
+    server.files = {{"C:\\Data\\Sales\\app.mdb", "ann", 7}, {"C:\\Data\\Sales\\app.mdb", "bob", 8}};
+    server.sessions = {{"PC01", "ann"}, {"10.0.0.5", "bob"}};
+    std::string records;
+    for (int i = 0; i < 100000; ++i)
+        records += Record(i % 2 ? "PC01" : "BOBS-PC", "u" + std::to_string(i));
+    files.files[lock] = records;
+    resolver.names["BOBS-PC"] = {"10.0.0.5"};
+    resolver.names["PC01"] = {"10.0.0.1"};
+
+    mu.SendMessageToUsers(db, "hello");
+    EXPECT_EQ(sender.sent, std::vector<std::string>({"net send PC01 \" hello\"",
+                                                     "net send 10.0.0.5 \" hello\""}));
+    // BOBS-PC, for the session named by its address, and PC01, to send it its message.
+    EXPECT_EQ(resolver.lookups, 2);
+    sender.sent.clear();
+    resolver.lookups = 0;
+    EXPECT_TRUE(mu.CloseFileAllUsers(db));
+    EXPECT_EQ(server.closed, std::vector<std::uint32_t>({7, 8}));
+    EXPECT_EQ(sender.sent.size(), 2u);
+    EXPECT_EQ(resolver.lookups, 2);
+
+    // Every name takes the resolver's longest wait: all of one operation's look-ups together
+    // end within one budget, and the names left are taken as not found.
+    struct SlowResolver : NameResolver
+    {
+        int lookups = 0;
+        std::vector<std::string> Addresses(const std::string&) override { return {}; }
+        std::vector<std::string> Addresses(const std::string&,
+                                           std::chrono::milliseconds wait) override
+        {
+            ++lookups;
+            std::this_thread::sleep_for(std::min<std::chrono::milliseconds>(wait, std::chrono::milliseconds(400)));
+            return {};
+        }
+    } slow;
+    services.resolver = &slow;
+    MultiUser bounded(services);
+    server.files = {{"C:\\Data\\Sales\\app.mdb", "bob", 8}};
+    records.clear();
+    for (int i = 0; i < 10000; ++i)
+        records += Record("PC" + std::to_string(i), "u");
+    files.files[lock] = records;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(bounded.GetUserInfo(db).empty());
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, NameLookupBudget + std::chrono::seconds(2));
+    EXPECT_LE(slow.lookups, static_cast<int>(NameLookupBudget / std::chrono::milliseconds(400)) + 1);
 }
 
 TEST_F(MultiUserTest, AFailedCloseIsRaisedUnderTheOperationsName)
