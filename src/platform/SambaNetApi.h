@@ -18,9 +18,14 @@ struct NetCredentials
     bool operator==(const NetCredentials&) const = default;
 };
 
-/// The credentials named by Mallow's credentials file ($MALLOW_SMB_CREDENTIALS, else
-/// $XDG_CONFIG_HOME/mallow/smb-credentials), in smbclient's authentication-file format
-/// ("username = ...", "password = ...", "domain = ..."), or nothing when there is none.
+/// Mallow's credentials file: $MALLOW_SMB_CREDENTIALS, else the file systemd hands a service
+/// ($CREDENTIALS_DIRECTORY/smb-credentials) when there is one, else
+/// $XDG_CONFIG_HOME/mallow/smb-credentials or ~/.config/mallow/smb-credentials.
+std::string CredentialsFilePath();
+/// The credentials of that file, in smbclient's authentication-file format ("username = ...",
+/// "password = ...", "domain = ..."), or nothing when there is none. A file that is a link, is
+/// not the user's own, or may be read or written by group or others is not used: the program
+/// says so once, on standard error and in the debug log, naming the file and "chmod 600 FILE".
 std::optional<NetCredentials> ReadCredentialsFile();
 
 /// The NT server library over Samba: libnetapi for the file, share, server and workstation

@@ -9,18 +9,22 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 extern "C" {
@@ -216,20 +220,81 @@ unsigned RemainingMs(Clock::time_point deadline)
 
 } // namespace
 
+std::string CredentialsFilePath()
+{
+    if (const char* explicitPath = std::getenv("MALLOW_SMB_CREDENTIALS"); explicitPath && *explicitPath)
+        return explicitPath;
+    // A service's credentials, handed to it by systemd (LoadCredential=smb-credentials:FILE).
+    if (const char* handed = std::getenv("CREDENTIALS_DIRECTORY"); handed && *handed) {
+        const std::string path = std::string(handed) + "/smb-credentials";
+        if (access(path.c_str(), F_OK) == 0)
+            return path;
+    }
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
+        return std::string(config) + "/mallow/smb-credentials";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::string(home) + "/.config/mallow/smb-credentials";
+    return {};
+}
+
+std::string CredentialsFileProblem(const std::string& path, int fd)
+{
+    struct stat st = {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return path + " is not a file; Mallow does not use it.";
+    if (st.st_uid != geteuid())
+        return path + " does not belong to you; Mallow does not use it (it must be yours and "
+                      "readable by you alone).";
+    if ((st.st_mode & 077) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+        return path + " may be read or changed by others (mode " + mode +
+               "); Mallow does not use it. Make it readable by you alone: chmod 600 " + path;
+    }
+    return {};
+}
+
 std::optional<NetCredentials> ReadCredentialsFile()
 {
-    std::string path;
-    if (const char* explicitPath = std::getenv("MALLOW_SMB_CREDENTIALS"))
-        path = explicitPath;
-    else if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
-        path = std::string(config) + "/mallow/smb-credentials";
-    else if (const char* home = std::getenv("HOME"))
-        path = std::string(home) + "/.config/mallow/smb-credentials";
+    const std::string path = CredentialsFilePath();
     if (path.empty())
         return std::nullopt;
-    std::ifstream in(path);
-    if (!in)
+    // Checked as ssh checks keys: only a file of the user's own that nobody else may read or
+    // change holds the user's password.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    std::string problem;
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return std::nullopt;
+        problem = errno == ELOOP ? path + " is a symbolic link; Mallow does not use it."
+                                 : path + " cannot be read: " + std::strerror(errno) + ".";
+    } else {
+        problem = CredentialsFileProblem(path, fd);
+    }
+    if (!problem.empty()) {
+        if (fd >= 0)
+            close(fd);
+        // Said once per file for the life of the program, on standard error and in the log.
+        static std::mutex mutex;
+        static std::set<std::string> said;
+        std::lock_guard lock(mutex);
+        if (said.insert(path).second) {
+            std::fprintf(stderr, "mallow: %s\n", problem.c_str());
+            WriteDebugLog(problem);
+        }
         return std::nullopt;
+    }
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) != 0;) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || text.size() > 65536)
+            break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(fd);
+    std::istringstream in(text);
     NetCredentials credentials;
     std::string line;
     while (std::getline(in, line)) {
