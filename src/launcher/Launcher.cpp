@@ -19,14 +19,25 @@ std::string AccessProgram(const std::string& folder)
     return folder + SeparatorOf(folder) + "msaccess.exe";
 }
 
+std::string QuotedArgument(const std::string& value)
+{
+    std::string quoted = "\"";
+    for (const char c : value) {
+        if (c == '"' || c == '\\' || c == '$' || c == '`')
+            quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
 std::string AccessCommandLine(const std::string& exe, const std::string& database,
                               const std::string& workgroupFile, const std::string& user,
                               const std::string& password)
 {
-    const std::string quote = "\"";
-    std::string line = quote + exe + quote + " " + quote + database + quote;
+    std::string line = QuotedArgument(exe) + " " + QuotedArgument(database);
     if (!workgroupFile.empty())
-        line += "/wrkgrp" + quote + workgroupFile + quote + " /User " + user + " /Pwd " + password;
+        line += " /wrkgrp " + QuotedArgument(workgroupFile) + " /User " + QuotedArgument(user) +
+                " /Pwd " + QuotedArgument(password);
     return line;
 }
 

@@ -20,9 +20,16 @@ std::string AccessFolder(const registry::Places& places = registry::DefaultPlace
 /// in a separator gives it twice, which both systems accept).
 std::string AccessProgram(const std::string& folder);
 
-/// The command line that opens `database` in the program `exe`, built by plain
-/// concatenation: with a workgroup file, `"EXE" "DB"/wrkgrp"MDW" /User USER /Pwd PASSWORD`;
-/// without one, `"EXE" "DB"`. The user and password go unquoted, as given.
+/// One value of a command line in double quotes, with `"`, `\`, `$` and `` ` `` escaped, so
+/// that the program gets it as one argument exactly as it is, whatever blanks, quotes or
+/// slashes it holds.
+std::string QuotedArgument(const std::string& value);
+
+/// The command line that opens `database` in the program `exe`: with a workgroup file,
+/// `"EXE" "DB" /wrkgrp "MDW" /User "USER" /Pwd "PASSWORD"`; without one, `"EXE" "DB"`. Every
+/// value is its own argument (QuotedArgument): a blank or a slash in a user name or a password
+/// adds no option. The password is on the program's command line, which the machine's other
+/// users can see while it runs.
 std::string AccessCommandLine(const std::string& exe, const std::string& database,
                               const std::string& workgroupFile, const std::string& user,
                               const std::string& password);

@@ -72,8 +72,8 @@ private slots:
         test::Click(tab->cmdOpen);
         QVERIFY2(s.prompter.shown.empty(), s.prompter.Last().c_str());
         QCOMPARE(test::TempRegistry::RecordedArguments(program8),
-                 database + "/wrkgrp/data/sys tem.mdw\n/User\nann\nsmith\n/Pwd\n`touch\n" + marker +
-                     "`\n");
+                 database + "\n/wrkgrp\n/data/sys tem.mdw\n/User\nann smith\n/Pwd\n`touch " +
+                     marker + "`\n");
         QVERIFY(!fs::exists(marker));
 
         // The newer installation wins; without a workgroup file only the database goes,
