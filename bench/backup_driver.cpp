@@ -30,8 +30,8 @@ int main(int argc, char** argv)
     mallow::SystemClock clock;
     try {
         if (std::strcmp(argv[1], "retention") == 0) {
-            const std::string folder = std::string(argv[2]) + "/";
-            mallow::Compact::DeleteExpiredBackups(folder, mallow::FolderFileNames(folder), argv[3],
+            mallow::Folder folder(argv[2]);
+            mallow::Compact::DeleteExpiredBackups(folder, folder.RegularFileNames(), argv[3],
                                                   clock.Now(), 7, "");
             return 0;
         }

@@ -118,7 +118,8 @@ struct CompactionSource
 // has it open, 3343 for a file that is no database and the access checks' errors.
 void OpenForCompaction(CompactionSource& source, const std::string& path,
                        const std::string& workgroupId, const std::string& user,
-                       const std::string& sourceLocale, int lockWaitMs)
+                       const std::string& sourceLocale, int lockWaitMs,
+                       const std::optional<FileIdentity>& expected = std::nullopt)
 {
     source.native = NativePath(path);
     const std::string& native = source.native;
@@ -129,6 +130,14 @@ void OpenForCompaction(CompactionSource& source, const std::string& path,
     }
     if (S_ISDIR(source.st.st_mode))
         RaiseJet(jet::CouldNotFindFile, path);
+    // The work is done on one file from its first look to its end: a path that leads to
+    // another file than the caller looked at, or than SQLite opened below, is refused.
+    const auto sameFile = [&](const struct stat& other) {
+        return other.st_dev == source.st.st_dev && other.st_ino == source.st.st_ino;
+    };
+    if (expected && (expected->device != static_cast<std::uint64_t>(source.st.st_dev) ||
+                     expected->inode != static_cast<std::uint64_t>(source.st.st_ino)))
+        RaiseJet(jet::FileInUse, path);
 
     // Outside a hold of its own the compaction takes one for its length; inside it, only
     // this process could have registered since, and any such client still counts.
@@ -146,6 +155,12 @@ void OpenForCompaction(CompactionSource& source, const std::string& path,
     *source.db.Out() = raw;
     if (rc != SQLITE_OK)
         RaiseCompactFailure(rc, native, path);
+    sqlite3_file* file = nullptr;
+    sqlite3_file_control(raw, "main", SQLITE_FCNTL_FILE_POINTER, &file);
+    struct stat opened = {};
+    const int fd = SqliteDescriptor(file, source.st);
+    if (fd < 0 || fstat(fd, &opened) != 0 || !sameFile(opened))
+        RaiseJet(jet::FileInUse, path);
     sqlite3_extended_result_codes(raw, 1);
     // Clients that keep no lock file are kept out by SQLite's own locks: the compaction waits
     // for them a bounded time, trying every millisecond.
@@ -279,11 +294,13 @@ void DBEngine::CompactDatabase(const std::string& source, const std::string& des
     created.Keep();
 }
 
-void DBEngine::CompactDatabaseInPlace(const std::string& path, const std::string& sourceLocale)
+void DBEngine::CompactDatabaseInPlace(const std::string& path, const std::string& sourceLocale,
+                                      const std::optional<FileIdentity>& expected)
 {
     const std::string workgroupId = WorkgroupLogOn();
     CompactionSource held;
-    OpenForCompaction(held, path, workgroupId, CurrentUser(), sourceLocale, LockWaitMilliseconds);
+    OpenForCompaction(held, path, workgroupId, CurrentUser(), sourceLocale, LockWaitMilliseconds,
+                      expected);
     sqlite3* const db = held.db.Get();
 
     // SQLite rewrites the file under its write lock and journals the copy-back: every client,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "util/FileOps.h"
@@ -40,7 +41,10 @@ public:
     /// has the database open, or when another client keeps it busy past LockWaitMilliseconds;
     /// 3026 when the disk is too full for the work, which then leaves the content as it was;
     /// 3049 when the result fails SQLite's integrity check.
-    void CompactDatabaseInPlace(const std::string& path, const std::string& sourceLocale = "");
+    /// With `expected`, the path must still lead to that file (the one the caller looked at);
+    /// another file there raises 3051 and nothing is changed.
+    void CompactDatabaseInPlace(const std::string& path, const std::string& sourceLocale = "",
+                                const std::optional<FileIdentity>& expected = std::nullopt);
 
     std::string Version() const;
 
@@ -75,5 +79,12 @@ private:
 /// With Flush::Later the copy may still wait in the system's cache when the call returns.
 void CopyDatabaseFile(const std::string& source, const std::string& destination,
                       Flush flush = Flush::Now);
+/// CopyDatabaseFile into the new file `name` of an open folder. With `expected`, the source
+/// must still be that file (the one a compaction worked on): a path that leads elsewhere now
+/// raises 75 and nothing is copied. Every read is of the file the path led to when the call
+/// began.
+void CopyDatabaseFile(const std::string& source, Folder& folder, const std::string& name,
+                      Flush flush = Flush::Now,
+                      const std::optional<FileIdentity>& expected = std::nullopt);
 
 } // namespace mallow::engine

@@ -23,17 +23,40 @@ using namespace support;
 
 constexpr auto CopyLockWait = std::chrono::seconds(10);
 
+// A file made in a folder by this copy, removed again (with a journal SQLite may have left)
+// unless kept; always through the folder, so that a link put in place of a name is removed
+// itself, never what it leads to.
+class CreatedInFolder
+{
+public:
+    CreatedInFolder(Folder& folder, std::string name) : folder(folder), name(std::move(name)) {}
+    ~CreatedInFolder()
+    {
+        if (kept)
+            return;
+        unlinkat(folder.Fd(), name.c_str(), 0);
+        unlinkat(folder.Fd(), (name + "-journal").c_str(), 0);
+    }
+    CreatedInFolder(const CreatedInFolder&) = delete;
+    CreatedInFolder& operator=(const CreatedInFolder&) = delete;
+    void Keep() { kept = true; }
+
+private:
+    Folder& folder;
+    std::string name;
+    bool kept = false;
+};
+
 // Copies a database file through the reads of SQLite's own file object, for file systems of
 // SQLite whose descriptor cannot be reached.
-void CopyThroughSqlite(sqlite3_file* file, const std::string& target, Flush flush, mode_t mode)
+void CopyThroughSqlite(sqlite3_file* file, Folder& folder, const std::string& name, Flush flush,
+                       mode_t mode)
 {
     sqlite3_int64 size = 0;
     if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
         RaiseFileError(EIO, "CopyDatabaseFile");
-    OwnedFd out(open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (out.Get() < 0)
-        RaiseFileError(errno, "CopyDatabaseFile");
-    CreatedFile created(target);
+    OwnedFd out(folder.CreateFile(name));
+    CreatedInFolder created(folder, name);
     if (fchmod(out.Get(), mode & 0777) != 0)
         RaiseFileError(errno, "CopyDatabaseFile");
     std::vector<char> buffer(1 << 20);
@@ -60,18 +83,21 @@ void CopyThroughSqlite(sqlite3_file* file, const std::string& target, Flush flus
 
 // The committed state of a database in write-ahead-log mode lives in the log as well as in the
 // file: SQLite copies it, as a database of its own in rollback mode.
-void CopyThroughBackup(sqlite3* source, const std::string& target, Flush flush, mode_t mode)
+void CopyThroughBackup(sqlite3* source, Folder& folder, const std::string& name, Flush flush,
+                       mode_t mode)
 {
-    {
-        OwnedFd fd(open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-        if (fd.Get() < 0)
-            RaiseFileError(errno, "CopyDatabaseFile");
-        fchmod(fd.Get(), mode & 0777);
-    }
-    CreatedFile created(target);
+    OwnedFd out(folder.CreateFile(name));
+    CreatedInFolder created(folder, name);
+    fchmod(out.Get(), mode & 0777);
+    // SQLite opens files by name: the new file is named through the folder this copy holds.
+    const std::string target = "/proc/self/fd/" + std::to_string(folder.Fd()) + "/" + name;
     Handle copy;
-    if (sqlite3_open_v2(AbsolutePath(target).c_str(), copy.Out(), SQLITE_OPEN_READWRITE,
-                        nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(target.c_str(), copy.Out(), SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+        RaiseFileError(EACCES, "CopyDatabaseFile");
+    struct stat made = {};
+    sqlite3_file* file = nullptr;
+    sqlite3_file_control(copy.Get(), "main", SQLITE_FCNTL_FILE_POINTER, &file);
+    if (fstat(out.Get(), &made) != 0 || SqliteDescriptor(file, made) < 0)
         RaiseFileError(EACCES, "CopyDatabaseFile");
     sqlite3_backup* backup = sqlite3_backup_init(copy.Get(), "main", source, "main");
     if (!backup)
@@ -82,53 +108,53 @@ void CopyThroughBackup(sqlite3* source, const std::string& target, Flush flush, 
         RaiseFileError((rc & 0xFF) == SQLITE_FULL ? ENOSPC : EACCES, "CopyDatabaseFile");
     Run(copy.Get(), "PRAGMA journal_mode=DELETE");
     copy.Close();
-    if (flush == Flush::Now)
-        SyncFile(target);
+    if (flush == Flush::Now && fsync(out.Get()) != 0)
+        RaiseFileError(errno, "CopyDatabaseFile");
     created.Keep();
 }
 
-// The descriptor of SQLite's unix file object for the main database, when it proves to be the
-// very file `st` describes: copying through it keeps the locks SQLite holds on the file, which
-// closing a descriptor of our own would drop for the whole process.
-int SqliteDescriptor(sqlite3_file* file, const struct stat& st)
+[[noreturn]] void RaiseNotTheSameFile(const std::string& source)
 {
-    // The unix file object keeps its descriptor after its methods, its file system and its
-    // lock record.
-    struct UnixFileHead
-    {
-        const sqlite3_io_methods* methods;
-        sqlite3_vfs* vfs;
-        void* inode;
-        int fd;
-    };
-    if (!file || !file->pMethods)
-        return -1;
-    const int candidate = reinterpret_cast<const UnixFileHead*>(file)->fd;
-    struct stat held = {};
-    if (candidate >= 0 && fstat(candidate, &held) == 0 && held.st_dev == st.st_dev &&
-        held.st_ino == st.st_ino)
-        return candidate;
-    return -1;
+    throw MallowError(err::PathFileAccess, "CopyDatabaseFile",
+                      "'" + source +
+                          "' is no longer the file it was when the work on it began; it was not "
+                          "copied.");
 }
 
 } // namespace
 
 void CopyDatabaseFile(const std::string& source, const std::string& destination, Flush flush)
 {
-    const std::string native = NativePath(source);
     const std::string target = NativePath(destination);
+    Folder folder(FolderOf(target));
+    const auto slash = target.rfind('/');
+    CopyDatabaseFile(source, folder, slash == std::string::npos ? target : target.substr(slash + 1),
+                     flush);
+}
+
+void CopyDatabaseFile(const std::string& source, Folder& folder, const std::string& name,
+                      Flush flush, const std::optional<FileIdentity>& expected)
+{
+    const std::string native = NativePath(source);
     struct stat st = {};
     if (stat(native.c_str(), &st) != 0) {
         // A missing folder is a missing path, a missing file in a folder that exists is not.
-        struct stat folder = {};
-        const bool folderThere = stat(FolderOf(native).c_str(), &folder) == 0;
+        struct stat parent = {};
+        const bool folderThere = stat(FolderOf(native).c_str(), &parent) == 0;
         RaiseFileError(errno == ENOENT && !folderThere ? ENOTDIR : errno, "CopyDatabaseFile");
     }
     if (S_ISDIR(st.st_mode))
         RaiseFileError(EACCES, "CopyDatabaseFile");
-    struct stat folder = {};
-    if (stat(FolderOf(target).c_str(), &folder) != 0)
-        RaiseFileError(errno, "CopyDatabaseFile", true);
+    // The file is the one the caller worked on, and every read below is of the file that was
+    // looked at here: a path swapped for another file in between is refused, not copied.
+    const FileIdentity identity{static_cast<std::uint64_t>(st.st_dev),
+                                static_cast<std::uint64_t>(st.st_ino)};
+    if (expected && identity != *expected)
+        RaiseNotTheSameFile(source);
+    const auto same = [&](int fd) {
+        struct stat held = {};
+        return fstat(fd, &held) == 0 && held.st_dev == st.st_dev && held.st_ino == st.st_ino;
+    };
     // A copy is never more open than the database it copies.
     const mode_t mode = st.st_mode & 0777;
 
@@ -155,27 +181,35 @@ void CopyDatabaseFile(const std::string& source, const std::string& destination,
     }
     if (!isDatabase) {
         db.Close();
-        OwnedFd fd(open(native.c_str(), O_RDONLY | O_CLOEXEC));
+        OwnedFd fd(open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
         if (fd.Get() < 0)
             RaiseFileError(errno, "CopyDatabaseFile");
-        CopyDescriptorToFile(fd.Get(), destination, flush, mode);
+        if (!same(fd.Get()))
+            RaiseNotTheSameFile(source);
+        CopyDescriptorToFile(fd.Get(), folder, name, flush, mode);
         return;
     }
 
-    const std::optional<std::string> journalMode = QueryText(db.Get(), "PRAGMA journal_mode");
-    if (journalMode && *journalMode == "wal") {
-        CopyThroughBackup(db.Get(), target, flush, mode);
-        return;
-    }
     sqlite3_file* file = nullptr;
     sqlite3_file_control(db.Get(), "main", SQLITE_FCNTL_FILE_POINTER, &file);
-    if (const int fd = SqliteDescriptor(file, st); fd >= 0) {
-        CopyDescriptorToFile(fd, destination, flush, mode);
-        return;
-    }
     if (!file || !file->pMethods)
         RaiseFileError(EACCES, "CopyDatabaseFile");
-    CopyThroughSqlite(file, target, flush, mode);
+    // SQLite's file is the one looked at, unless the path was swapped in between; only an
+    // unusual file system of SQLite's hides its descriptor, and is read through SQLite.
+    const int sqliteFd = SqliteDescriptor(file, st);
+    const bool unixFiles = std::string(sqlite3_vfs_find(nullptr)->zName).rfind("unix", 0) == 0;
+    if (sqliteFd < 0 && unixFiles)
+        RaiseNotTheSameFile(source);
+    const std::optional<std::string> journalMode = QueryText(db.Get(), "PRAGMA journal_mode");
+    if (journalMode && *journalMode == "wal") {
+        CopyThroughBackup(db.Get(), folder, name, flush, mode);
+        return;
+    }
+    if (sqliteFd >= 0) {
+        CopyDescriptorToFile(sqliteFd, folder, name, flush, mode);
+        return;
+    }
+    CopyThroughSqlite(file, folder, name, flush, mode);
 }
 
 } // namespace mallow::engine

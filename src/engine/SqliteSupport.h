@@ -154,4 +154,28 @@ inline bool IsSound(sqlite3* db)
     return verdict && *verdict == "ok";
 }
 
+// The descriptor of SQLite's unix file object for the main database, when it proves to be the
+// very file `st` describes: copying through it keeps the locks SQLite holds on the file, which
+// closing a descriptor of our own would drop for the whole process.
+inline int SqliteDescriptor(sqlite3_file* file, const struct stat& st)
+{
+    // The unix file object keeps its descriptor after its methods, its file system and its
+    // lock record.
+    struct UnixFileHead
+    {
+        const sqlite3_io_methods* methods;
+        sqlite3_vfs* vfs;
+        void* inode;
+        int fd;
+    };
+    if (!file || !file->pMethods)
+        return -1;
+    const int candidate = reinterpret_cast<const UnixFileHead*>(file)->fd;
+    struct stat held = {};
+    if (candidate >= 0 && fstat(candidate, &held) == 0 && held.st_dev == st.st_dev &&
+        held.st_ino == st.st_ino)
+        return candidate;
+    return -1;
+}
+
 } // namespace mallow::engine::support

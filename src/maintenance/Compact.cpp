@@ -59,12 +59,16 @@ bool Compact::CompactApplication(long appId, const std::string& path, const std:
     LastBackupText.clear();
     std::optional<Failure> failure;
     std::int64_t sizeBefore = 0;
+    // The file the path leads to now is the one compacted and then backed up: a path swapped
+    // for another file in between is refused, never worked on.
+    std::optional<FileIdentity> database;
     try {
         status.SetStatusPanel(1, "Compacting ...");
         status.SetStatusPanel(2, CurrentApplicationText(path));
         config.ReplaceLogRecordset();
         if (!FileExists(path))
             RaiseRuntimeError(err::PathNotFound, "Compact");
+        database = IdentityOf(path);
         sizeBefore = FileLength(path);
 
         engine::DBEngine& dbEngine = engine::Engine();
@@ -81,9 +85,9 @@ bool Compact::CompactApplication(long appId, const std::string& path, const std:
         // over it would leave every program that has it open writing into a file no path
         // names any more.
         if (password.empty())
-            dbEngine.CompactDatabaseInPlace(path);
+            dbEngine.CompactDatabaseInPlace(path, "", database);
         else
-            dbEngine.CompactDatabaseInPlace(path, ";pwd=" + Trim(password));
+            dbEngine.CompactDatabaseInPlace(path, ";pwd=" + Trim(password), database);
         Step("compacted");
     } catch (const MallowError& e) {
         failure = Failure{e.Number(), e.Description()};
@@ -109,7 +113,8 @@ bool Compact::CompactApplication(long appId, const std::string& path, const std:
 
     if (backUp)
         BackupApplication(appId, path,
-                          BackupFolder + SeparatorOf(BackupFolder) + FileNameOfPath(path));
+                          BackupFolder + SeparatorOf(BackupFolder) + FileNameOfPath(path),
+                          database);
     const std::int64_t sizeAfter = FileLength(path);
     auto& log = *config.LogRecordset;
     log.AddNew();
@@ -166,16 +171,16 @@ std::vector<std::string> Compact::ExpiredBackups(const std::vector<std::string>&
     return expired;
 }
 
-void Compact::DeleteExpiredBackups(const std::string& folder,
-                                   const std::vector<std::string>& names,
+void Compact::DeleteExpiredBackups(Folder& folder, const std::vector<std::string>& names,
                                    const std::string& baseName, double today, long keepDays,
                                    const std::string& keep)
 {
     for (const std::string& name : ExpiredBackups(names, baseName, today, keepDays, keep))
-        DeleteFile(folder + name);
+        folder.RemoveRegularFile(name);
 }
 
-bool Compact::BackupApplication(long appId, const std::string& source, const std::string& target)
+bool Compact::BackupApplication(long appId, const std::string& source, const std::string& target,
+                                const std::optional<FileIdentity>& compacted)
 {
     std::optional<Failure> failure;
     std::string backupPath;
@@ -183,7 +188,6 @@ bool Compact::BackupApplication(long appId, const std::string& source, const std
     std::string notDeleted;
     try {
         const double today = clock.Now();
-        const std::string folder = FolderOfPath(target);
         const std::string baseName = WithoutLastFour(FileNameOfPath(target));
         backupPath = BackupPathFor(target, today);
 
@@ -193,19 +197,23 @@ bool Compact::BackupApplication(long appId, const std::string& source, const std
             throw MallowError(94, "Compact", "Invalid use of Null");
         const long keepDays = static_cast<long>(days.ToLong());
 
-        // The folder is read first: a missing folder fails here, before anything is written.
-        const std::vector<std::string> names = FolderFileNames(folder);
+        // The folder is opened once and read first: a missing folder fails here, before
+        // anything is written. Everything after works through it, so that a folder or a link
+        // put in place of its name, or of a name in it, is never followed: only its regular
+        // files are back-ups, and only they are ever deleted.
+        Folder backups(FolderForSync(backupPath));
+        const std::vector<std::string> names = backups.RegularFileNames();
         std::vector<std::string> expired =
             ExpiredBackups(names, baseName, today, keepDays, FileNameOfPath(backupPath));
 
         // The new copy is written under a name no back-up has and flushed to disk before it
         // takes the back-up's name, so that a good copy of the same name is never replaced by
         // one that is not whole, and a copy that the disk failed to write is no success.
-        const std::string partial = folder + "~" + FileNameOfPath(backupPath) + ".partial";
-        if (FileExists(partial))
-            DeleteFile(partial);
+        const std::string partial = "~" + FileNameOfPath(backupPath) + ".partial";
+        if (backups.Holds(partial))
+            backups.RemoveEntry(partial);
         try {
-            engine::CopyDatabaseFile(source, partial, Flush::Now);
+            engine::CopyDatabaseFile(source, backups, partial, Flush::Now, compacted);
         } catch (const MallowError& e) {
             // Room is made by the expired copies, oldest first; the newest back-up of the
             // database stays whatever its age, so that a copy failing again leaves one.
@@ -213,20 +221,20 @@ bool Compact::BackupApplication(long appId, const std::string& source, const std
             if (e.Number() != err::DiskFull || expired.empty())
                 throw;
             while (!expired.empty()) {
-                DeleteFile(folder + expired.front());
+                backups.RemoveRegularFile(expired.front());
                 expired.erase(expired.begin());
             }
             Step("made room");
-            engine::CopyDatabaseFile(source, partial, Flush::Now);
+            engine::CopyDatabaseFile(source, backups, partial, Flush::Now, compacted);
         }
         Step("copied");
-        RenameFile(partial, backupPath);
-        SyncFolder(FolderForSync(backupPath));
+        backups.Rename(partial, FileNameOfPath(backupPath));
+        backups.Sync();
         Step("renamed");
 
         for (const std::string& name : expired) {
             try {
-                DeleteFile(folder + name);
+                backups.RemoveRegularFile(name);
             } catch (const MallowError& e) {
                 notDeleted += CRLF + std::string("Could not delete the expired back up ") + name +
                               ": " + std::to_string(e.Number()) + " : " + e.Description();

@@ -2,6 +2,7 @@
 
 #include "config/ConfigDatabase.h"
 #include "util/Clock.h"
+#include "util/FileOps.h"
 
 #include <functional>
 #include <optional>
@@ -43,7 +44,10 @@ public:
     /// its name, even if an expired copy could not be deleted (the outcome says which). When
     /// the disk is too full for the copy, expired copies are deleted first and it is tried
     /// once more.
-    bool BackupApplication(long appId, const std::string& source, const std::string& target);
+    /// With `compacted`, `source` must still be that file (the one just compacted): a path
+    /// that leads elsewhere now fails the back-up and nothing is copied.
+    bool BackupApplication(long appId, const std::string& source, const std::string& target,
+                           const std::optional<FileIdentity>& compacted = std::nullopt);
 
     /// The back-up folder of the current maintenance pass.
     std::string BackupFolder;
@@ -80,9 +84,8 @@ public:
                                                    const std::string& baseName, double today,
                                                    long keepDays, const std::string& keep);
     /// Deletes the expired back-ups of `baseName` among the `names` of files in `folder`,
-    /// never `keep`.
-    static void DeleteExpiredBackups(const std::string& folder,
-                                     const std::vector<std::string>& names,
+    /// never `keep`, and never anything but a regular file.
+    static void DeleteExpiredBackups(Folder& folder, const std::vector<std::string>& names,
                                      const std::string& baseName, double today, long keepDays,
                                      const std::string& keep);
 

@@ -85,27 +85,27 @@ void RenameFile(const std::string& from, const std::string& to)
         RaiseFileError(errno, Source);
 }
 
-void CopyDescriptorToFile(int sourceFd, const std::string& to, Flush flush, unsigned mode)
+namespace {
+
+// Copies the bytes of `sourceFd` into the new file `out`, gives it its bits and flushes it;
+// `discard` removes the new file when anything fails.
+template <typename Discard>
+void CopyInto(int sourceFd, int out, Flush flush, unsigned mode, Discard&& discard)
 {
-    const std::string target = NativePath(to);
-    // Made private first and given its bits once it exists, whatever the process's umask.
-    Fd out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (out.fd < 0)
-        RaiseFileError(errno, Source);
     try {
-        if (::fchmod(out.fd, static_cast<mode_t>(mode & 0777)) != 0)
+        if (::fchmod(out, static_cast<mode_t>(mode & 0777)) != 0)
             RaiseFileError(errno, Source);
         off_t offset = 0;
         for (;;) {
             // The kernel copies without the bytes passing through this process.
-            ssize_t n = ::copy_file_range(sourceFd, &offset, out.fd, nullptr, 1 << 30, 0);
+            ssize_t n = ::copy_file_range(sourceFd, &offset, out, nullptr, 1 << 30, 0);
             if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
                           errno == EOPNOTSUPP)) {
                 char buffer[1 << 16];
                 n = ::pread(sourceFd, buffer, sizeof buffer, offset);
                 if (n > 0) {
                     for (ssize_t done = 0; done < n;) {
-                        const ssize_t w = ::write(out.fd, buffer + done, n - done);
+                        const ssize_t w = ::write(out, buffer + done, n - done);
                         if (w < 0)
                             RaiseFileError(errno, Source);
                         done += w;
@@ -118,12 +118,138 @@ void CopyDescriptorToFile(int sourceFd, const std::string& to, Flush flush, unsi
             if (n == 0)
                 break;
         }
-        if (flush == Flush::Now && ::fsync(out.fd) != 0)
+        if (flush == Flush::Now && ::fsync(out) != 0)
             RaiseFileError(errno, Source);
     } catch (...) {
-        ::unlink(target.c_str());
+        discard();
         throw;
     }
+}
+
+} // namespace
+
+void CopyDescriptorToFile(int sourceFd, const std::string& to, Flush flush, unsigned mode)
+{
+    const std::string target = NativePath(to);
+    // Made private first and given its bits once it exists, whatever the process's umask.
+    Fd out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (out.fd < 0)
+        RaiseFileError(errno, Source);
+    CopyInto(sourceFd, out.fd, flush, mode, [&] { ::unlink(target.c_str()); });
+}
+
+void CopyDescriptorToFile(int sourceFd, Folder& folder, const std::string& name, Flush flush,
+                          unsigned mode)
+{
+    Fd out(folder.CreateFile(name));
+    CopyInto(sourceFd, out.fd, flush, mode, [&] { folder.RemoveEntry(name); });
+}
+
+FileIdentity IdentityOf(const std::string& path)
+{
+    struct stat st{};
+    if (::stat(NativePath(path).c_str(), &st) != 0)
+        RaiseFileError(errno, Source);
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+FileIdentity IdentityOfDescriptor(int fd)
+{
+    struct stat st{};
+    if (::fstat(fd, &st) != 0)
+        RaiseFileError(errno, Source);
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+Folder::Folder(const std::string& folderPath) : path(folderPath)
+{
+    fd = ::open(NativePath(path.empty() ? "." : path).c_str(),
+                O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        RaiseFileError(errno == ENOENT ? ENOTDIR : errno, Source, true);
+}
+
+Folder::~Folder()
+{
+    if (fd >= 0)
+        ::close(fd);
+}
+
+Folder::Folder(Folder&& other) noexcept : path(std::move(other.path)), fd(other.fd)
+{
+    other.fd = -1;
+}
+
+std::vector<std::string> Folder::RegularFileNames() const
+{
+    const int listing = ::dup(fd);
+    if (listing < 0)
+        RaiseFileError(errno, Source, true);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(listing), ::closedir);
+    if (!dir) {
+        ::close(listing);
+        RaiseFileError(errno, Source, true);
+    }
+    ::rewinddir(dir.get());
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        bool regular = entry->d_type == DT_REG;
+        if (entry->d_type == DT_UNKNOWN) {
+            // Only some file systems say what an entry is; ask the others, without following.
+            struct stat st{};
+            regular = ::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      S_ISREG(st.st_mode);
+        }
+        if (regular)
+            names.push_back(name);
+    }
+    return names;
+}
+
+bool Folder::Holds(const std::string& name) const
+{
+    struct stat st{};
+    return ::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+void Folder::RemoveEntry(const std::string& name)
+{
+    if (::unlinkat(fd, name.c_str(), 0) != 0)
+        RaiseFileError(errno, Source);
+}
+
+bool Folder::RemoveRegularFile(const std::string& name)
+{
+    struct stat st{};
+    if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        RaiseFileError(errno, Source);
+    if (!S_ISREG(st.st_mode))
+        return false;
+    RemoveEntry(name);
+    return true;
+}
+
+void Folder::Rename(const std::string& from, const std::string& to)
+{
+    if (::renameat(fd, from.c_str(), fd, to.c_str()) != 0)
+        RaiseFileError(errno, Source);
+}
+
+void Folder::Sync()
+{
+    // Some file systems cannot flush a folder; the entries are then as safe as they get.
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
+        RaiseFileError(errno, Source, true);
+}
+
+int Folder::CreateFile(const std::string& name)
+{
+    const int out =
+        ::openat(fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (out < 0)
+        RaiseFileError(errno, Source);
+    return out;
 }
 
 void SyncFile(const std::string& path)
@@ -146,24 +272,7 @@ void SyncFolder(const std::string& folder)
 
 std::vector<std::string> FolderFileNames(const std::string& folder)
 {
-    const std::string path = NativePath(folder);
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(path.c_str()), ::closedir);
-    if (!dir)
-        RaiseFileError(errno == ENOENT ? ENOTDIR : errno, Source, true);
-    std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        if (entry->d_type == DT_DIR)
-            continue;
-        const std::string name = entry->d_name;
-        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-            // Only some file systems say what an entry is; ask the others.
-            struct stat st{};
-            if (::stat((path + "/" + name).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-                continue;
-        }
-        names.push_back(name);
-    }
-    return names;
+    return Folder(folder).RegularFileNames();
 }
 
 } // namespace mallow

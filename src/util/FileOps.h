@@ -25,11 +25,68 @@ enum class Flush { Now, Later };
 /// A failed copy leaves no file behind.
 void CopyDescriptorToFile(int sourceFd, const std::string& to, Flush flush = Flush::Now,
                           unsigned mode = 0644);
+/// Which file a path leads to, whatever names it has: its device and inode.
+struct FileIdentity
+{
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+/// The identity of the file `path` names, through symbolic links; raises the runtime's file
+/// errors.
+FileIdentity IdentityOf(const std::string& path);
+/// The identity of an open file.
+FileIdentity IdentityOfDescriptor(int fd);
+
+/// A folder opened once, by the name it had then: files in it are created, listed, renamed,
+/// flushed and removed through the folder itself, so that a folder or a link put in its place
+/// (or in place of a file in it) later is never followed. Raises 76 when the folder does not
+/// exist.
+class Folder
+{
+public:
+    explicit Folder(const std::string& path);
+    ~Folder();
+    Folder(Folder&& other) noexcept;
+    Folder& operator=(Folder&&) = delete;
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    int Fd() const { return fd; }
+    const std::string& Path() const { return path; }
+    /// The names of the regular files in the folder, in the order it gives them; links,
+    /// folders and other entries are left out.
+    std::vector<std::string> RegularFileNames() const;
+    /// Whether the folder holds an entry of that name, of any kind.
+    bool Holds(const std::string& name) const;
+    /// Removes the entry of that name itself (a link, never what it leads to).
+    void RemoveEntry(const std::string& name);
+    /// Removes the entry when it is a regular file; false, and it is left alone, when it is
+    /// anything else.
+    bool RemoveRegularFile(const std::string& name);
+    /// Renames in one step; an entry already named `to` is replaced (a link is replaced, not
+    /// followed).
+    void Rename(const std::string& from, const std::string& to);
+    /// Flushes the folder's entries to disk.
+    void Sync();
+    /// A new file `name` (never through a link), readable and writable by its owner only;
+    /// raises 58 when the name is taken.
+    int CreateFile(const std::string& name);
+
+private:
+    std::string path;
+    int fd = -1;
+};
+
+/// CopyDescriptorToFile into the new file `name` of an open folder.
+void CopyDescriptorToFile(int sourceFd, Folder& folder, const std::string& name,
+                          Flush flush = Flush::Now, unsigned mode = 0644);
+
 /// Flushes a file's data, or a folder's entries, to disk.
 void SyncFile(const std::string& path);
 void SyncFolder(const std::string& folder);
-/// The names of the files (not folders) in a folder, in the order the folder gives them;
-/// raises 76 when the folder does not exist.
+/// The names of the regular files in a folder (no links, no folders), in the order the folder
+/// gives them; raises 76 when the folder does not exist.
 std::vector<std::string> FolderFileNames(const std::string& folder);
 
 /// Raises the runtime error that matches an errno value of a file operation.

@@ -593,3 +593,98 @@ TEST(FaultInjection, KilledAtRandomMomentsLosesNothing)
         }
     }
 }
+
+// A path that someone else may change between the steps of one operation: the registered path
+// is a link, and it is pointed at another file once the compaction is done.
+TEST(SwappedPaths, ABackUpIsMadeOfTheFileThatWasCompactedOrNotAtAll)
+{
+    Maintenance m;
+    test::TempFolder data;
+    test::TempFolder backups;
+    test::TempFolder secret;
+    const std::string real = data.File("real.mdb");
+    test::MakeManagedDatabase(real, 100, true);
+    const std::string other = secret.File("shadow.mdb");
+    test::MakeManagedDatabase(other, 7, false);
+    const std::string link = data.File("sales.mdb");
+    fs::create_symlink(real, link);
+    m.compact.BackupFolder = backups.Path();
+
+    // A registered link works as ever: the file it leads to is compacted and backed up, and
+    // the link stays a link.
+    EXPECT_TRUE(m.compact.CompactApplication(1, link, "", "", "", "", true));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(test::ManagedRowCount(backups.File("sales03-15-2004.mdb")), 50);
+    fs::remove(backups.File("sales03-15-2004.mdb"));
+
+    m.compact.OnStep = [&](const char* step) {
+        if (std::string(step) == "compacted") {
+            fs::remove(link);
+            fs::create_symlink(other, link);
+        }
+    };
+    EXPECT_TRUE(m.compact.CompactApplication(1, link, "", "", "", "", true));
+    EXPECT_EQ(m.BackupLogValue("Successful"), "0");
+    EXPECT_NE(m.BackupLogValue("Comments").find("75 : '" + link + "' is no longer the file"),
+              std::string::npos)
+        << m.BackupLogValue("Comments");
+    EXPECT_TRUE(Names(backups.Path()).empty());
+    EXPECT_EQ(test::ManagedRowCount(other), 7);
+}
+
+TEST(SwappedPaths, AFileSwappedBeforeTheCompactionIsNotCompacted)
+{
+    test::TempFolder data;
+    const std::string path = data.File("sales.mdb");
+    test::MakeManagedDatabase(path, 100, true);
+    const FileIdentity before = IdentityOf(path);
+    test::MakeManagedDatabase(data.File("other.mdb"), 100, true);
+    fs::rename(data.File("other.mdb"), path);
+    const auto size = fs::file_size(path);
+    try {
+        engine::Engine().CompactDatabaseInPlace(path, "", before);
+        ADD_FAILURE() << "compacted a file other than the one looked at";
+    } catch (const MallowError& e) {
+        EXPECT_EQ(e.Number(), 3051);
+    }
+    EXPECT_EQ(fs::file_size(path), size);
+}
+
+// Links in the back-up folder, named like the copy, its part copy or an expired back-up: none
+// is followed, and retention deletes only regular files.
+TEST(SwappedPaths, LinksInTheBackUpFolderAreNeverFollowed)
+{
+    Maintenance m;
+    m.SetKeepDays("7");
+    test::TempFolder data;
+    test::TempFolder backups;
+    test::TempFolder elsewhere;
+    const std::string path = data.File("sales.mdb");
+    test::MakeManagedDatabase(path, 50, false);
+    const std::string victim = elsewhere.File("victim");
+    test::WriteFile(victim, "precious");
+    fs::create_symlink(victim, backups.File("~sales03-15-2004.mdb.partial"));
+    fs::create_symlink(victim, backups.File("sales03-01-2004.mdb"));
+    const std::string expiredTarget = elsewhere.File("sales03-02-2004.mdb");
+    test::WriteFile(expiredTarget, "not a back-up of ours");
+    fs::create_symlink(expiredTarget, backups.File("sales03-02-2004.mdb"));
+    test::WriteFile(backups.File("sales03-03-2004.mdb"), "old");
+
+    EXPECT_TRUE(m.compact.BackupApplication(2, path, backups.File("sales.mdb")));
+    EXPECT_EQ(test::ReadFile(victim), "precious");
+    EXPECT_EQ(test::ReadFile(expiredTarget), "not a back-up of ours");
+    // The expired regular file went; the links named like back-ups stay, as do their targets.
+    EXPECT_EQ(Names(backups.Path()),
+              std::vector<std::string>({"sales03-01-2004.mdb", "sales03-02-2004.mdb",
+                                        "sales03-15-2004.mdb"}));
+    EXPECT_TRUE(fs::is_symlink(backups.File("sales03-01-2004.mdb")));
+    EXPECT_FALSE(fs::is_symlink(backups.File("sales03-15-2004.mdb")));
+    EXPECT_EQ(test::ManagedRowCount(backups.File("sales03-15-2004.mdb")), 50);
+
+    // A link where today's copy goes is replaced by the copy, not written through.
+    fs::remove(backups.File("sales03-15-2004.mdb"));
+    fs::create_symlink(victim, backups.File("sales03-15-2004.mdb"));
+    EXPECT_TRUE(m.compact.BackupApplication(2, path, backups.File("sales.mdb")));
+    EXPECT_EQ(test::ReadFile(victim), "precious");
+    EXPECT_FALSE(fs::is_symlink(backups.File("sales03-15-2004.mdb")));
+}
