@@ -1,5 +1,7 @@
 #include "config/ConfigDatabase.h"
 #include "fixtures/ConfigFixture.h"
+#include "fixtures/TempFolder.h"
+#include "util/Paths.h"
 #include "util/MallowError.h"
 
 #include <gtest/gtest.h>
@@ -108,4 +110,40 @@ TEST(ConfigDatabase, MissingFileIsTheEnginesError)
         EXPECT_EQ(e.Description(), "Could not find file '" + folder.Path() + "/Compact20.mdb'.");
     }
     EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+}
+
+// The configuration database holds the databases' passwords: the build makes it its user's
+// alone, and a link put in its place in the shared folder is not opened.
+TEST(ConfigDatabase, ThePasswordsFileIsPrivateAndNeverOpenedThroughALink)
+{
+    namespace fs = std::filesystem;
+    const fs::perms built = fs::status(test::BuiltConfigDatabase()).permissions();
+    EXPECT_EQ(built & (fs::perms::group_all | fs::perms::others_all), fs::perms::none);
+
+    test::ConfigFixture config;
+    test::TempFolder shared;
+    fs::create_symlink(ConfigDatabase::DatabasePath(config.ProgramFolder()),
+                       ConfigDatabase::DatabasePath(shared.Path()));
+    ConfigDatabase db;
+    try {
+        db.Open(shared.Path());
+        ADD_FAILURE() << "opened the configuration database through a link";
+    } catch (const MallowError& e) {
+        EXPECT_EQ(e.Number(), 3051);
+    }
+    EXPECT_FALSE(db.IsOpen());
+    EXPECT_FALSE(fs::exists(shared.File("Compact20.ldb")));
+}
+
+// An installed program folder names its state folder; a build folder is its own.
+TEST(ConfigDatabase, TheStateFolderIsNamedByTheProgramFolder)
+{
+    test::TempFolder root;
+    const std::string program = root.File("opt/mallow");
+    std::filesystem::create_directories(program);
+    EXPECT_EQ(StateFolderOf(program), program);
+    test::WriteFile(program + "/mallow.conf", "# comment\nStateFolder=../../var/lib/mallow\n");
+    EXPECT_EQ(StateFolderOf(program), root.File("var/lib/mallow"));
+    test::WriteFile(program + "/mallow.conf", "StateFolder=/srv/mallow/\n");
+    EXPECT_EQ(StateFolderOf(program), "/srv/mallow");
 }
