@@ -345,7 +345,8 @@ void ApplicationsTab::cmdCompactCurrent_Click()
         context.ResetStatusPanels();
         hourglass.Restore();
         FindFirst(ChosenAppId());
-        context.prompter.MsgBox(context.LastResultText);
+        if (!context.links.Closing())
+            context.prompter.MsgBox(context.LastResultText);
     });
 }
 
@@ -371,7 +372,8 @@ void ApplicationsTab::cmdBackup_Click()
         const std::string target = folder + SeparatorOf(folder) + FileNameOfPath(path);
         context.compact.BackupApplication(appId, source, target);
         hourglass.Restore();
-        context.prompter.MsgBox(context.LastResultText);
+        if (!context.links.Closing())
+            context.prompter.MsgBox(context.LastResultText);
         FindFirst(ChosenAppId());
         context.status.SetStatusPanel(1, "Waiting ...");
     });

@@ -46,6 +46,9 @@ std::string LiveClientName(const std::string& native)
 [[noreturn]] void RaiseCompactFailure(int rc, const std::string& native, const std::string& display,
                                       int systemError = 0)
 {
+    // Work the user stopped fails in whatever step it was; it changed nothing.
+    if (StopRequested())
+        RaiseStopped("DBEngine.CompactDatabase");
     // SQLite reports a write refused for lack of room as an I/O error of the file it met it in.
     if (systemError == ENOSPC || systemError == EDQUOT)
         RaiseJet(jet::DiskFull);
@@ -311,6 +314,8 @@ void DBEngine::CompactDatabaseInPlace(const std::string& path, const std::string
         const CompactionOutcome outcome = CompactThroughSnapshot(db, held.native, held.st.st_size);
         if (outcome.kind == CompactionOutcome::Compacted)
             return;
+        if (outcome.kind == CompactionOutcome::Stopped)
+            RaiseStopped("DBEngine.CompactDatabase");
         if (outcome.kind == CompactionOutcome::Unsound)
             RaiseJet(jet::CannotOpenDatabase, path);
         if (outcome.kind == CompactionOutcome::Failed)
@@ -321,11 +326,18 @@ void DBEngine::CompactDatabaseInPlace(const std::string& path, const std::string
             std::chrono::steady_clock::now() + std::chrono::milliseconds(LockWaitMilliseconds);
     }
     {
+        // SQLite's own VACUUM says nothing of how far it has come; it can be stopped until it
+        // commits.
+        ReportPhase("Compacting", true);
         const TemporaryFolderInMemory temporary(held.st.st_size);
-        if (!Run(db, "VACUUM"))
+        sqlite3_progress_handler(db, 1000, InterruptWhenStopped, nullptr);
+        const bool vacuumed = Run(db, "VACUUM");
+        sqlite3_progress_handler(db, 0, nullptr, nullptr);
+        if (!vacuumed)
             RaiseCompactFailure(sqlite3_extended_errcode(db), held.native, path,
                                 sqlite3_system_errno(db));
     }
+    ReportPhase("Checking", false);
     // A database in write-ahead-log mode holds the new content in its log until a checkpoint;
     // one that readers keep from completing leaves it there, which is no failure.
     if (journalMode && *journalMode == "wal") {

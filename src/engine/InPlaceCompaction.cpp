@@ -5,10 +5,14 @@
 
 #include "SqliteSupport.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <thread>
 #include <unistd.h>
@@ -21,6 +25,32 @@ using namespace support;
 
 // How often a snapshot is made again when another program committed while it was made.
 constexpr int SnapshotAttempts = 3;
+// Pages copied back between two looks at the user's stop and two reports of progress.
+constexpr int PagesPerStep = 1024;
+
+// While the snapshot is written: the user's stop, and how far the snapshot has grown beside
+// the database it comes from.
+struct SnapshotWatch
+{
+    std::string path;
+    std::uint64_t expected = 0;
+    int calls = 0;
+};
+
+int WatchSnapshot(void* context)
+{
+    auto* watch = static_cast<SnapshotWatch*>(context);
+    if (StopRequested())
+        return 1;
+    if (++watch->calls % 64 == 0) {
+        struct stat st = {};
+        if (stat(watch->path.c_str(), &st) == 0)
+            ReportProgress(std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size),
+                                                   watch->expected),
+                           watch->expected);
+    }
+    return 0;
+}
 
 // The file change counter in the database header (bytes 24 to 27), read from the file itself:
 // every commit in rollback-journal mode moves it on.
@@ -135,13 +165,19 @@ CompactionOutcome CompactThroughSnapshot(sqlite3* db, const std::string& native,
         const auto before = ChangeCounter(db);
         int prc = SQLITE_OK;
         {
+            ReportPhase("Compacting", true);
+            SnapshotWatch watch{snapshot.Path(), static_cast<std::uint64_t>(fileSize), 0};
+            sqlite3_progress_handler(db, 1000, WatchSnapshot, &watch);
             Prepared into(db, "VACUUM INTO ?", prc);
             if (prc == SQLITE_OK)
                 prc = sqlite3_bind_text(into.Get(), 1, snapshot.Path().c_str(), -1,
                                         SQLITE_TRANSIENT);
             if (prc == SQLITE_OK && sqlite3_step(into.Get()) != SQLITE_DONE)
                 prc = sqlite3_extended_errcode(db);
+            sqlite3_progress_handler(db, 0, nullptr, nullptr);
         }
+        if (StopRequested())
+            return {CompactionOutcome::Stopped, SQLITE_INTERRUPT, 0};
         if (prc != SQLITE_OK)
             return {CompactionOutcome::Failed, prc, sqlite3_system_errno(db)};
         if (!before || ChangeCounter(db) != before)
@@ -167,16 +203,49 @@ CompactionOutcome CompactThroughSnapshot(sqlite3* db, const std::string& native,
             continue;
 
         // The snapshot is checked on the other processor while the disk takes the copy; the
-        // copy's last page, and with it its commit, waits for the verdict.
-        bool sound = false;
-        std::thread check([&] { sound = IsSound(checked.Get()); });
+        // copy's last page, and with it its commit, waits for the verdict. Until then the copy
+        // goes in steps, between which the user may stop it: it is then rolled back.
+        std::atomic<bool> sound = false;
+        std::atomic<bool> checkedAll = false;
+        std::thread check([&] {
+            sound = IsSound(checked.Get());
+            checkedAll = true;
+        });
+        const auto stopCheck = [&] {
+            sqlite3_interrupt(checked.Get());
+            check.join();
+        };
         const int pages = sqlite3_backup_pagecount(backup.Get());
-        rc = pages > 1 ? sqlite3_backup_step(backup.Get(), pages - 1) : SQLITE_OK;
-        check.join();
-        if (rc != SQLITE_OK && rc != SQLITE_DONE)
+        ReportPhase("Writing back", true);
+        for (int copied = 0; rc == SQLITE_OK && copied < pages - 1;) {
+            const int step = std::min(PagesPerStep, pages - 1 - copied);
+            rc = sqlite3_backup_step(backup.Get(), step);
+            copied += step;
+            ReportProgress(static_cast<std::uint64_t>(copied), static_cast<std::uint64_t>(pages));
+            if (StopRequested()) {
+                stopCheck();
+                return {CompactionOutcome::Stopped, SQLITE_INTERRUPT, 0};
+            }
+        }
+        if (rc != SQLITE_OK && rc != SQLITE_DONE) {
+            stopCheck();
             return {CompactionOutcome::Failed, rc, sqlite3_system_errno(db)};
+        }
+        if (!checkedAll)
+            ReportPhase("Checking", true);
+        while (!checkedAll && !StopRequested())
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (StopRequested()) {
+            stopCheck();
+            return {CompactionOutcome::Stopped, SQLITE_INTERRUPT, 0};
+        }
+        check.join();
         if (!sound)
             return {CompactionOutcome::Unsound, SQLITE_CORRUPT, 0};
+        // From here the copy commits and runs to its end.
+        ReportPhase("Writing back", false);
+        ReportProgress(static_cast<std::uint64_t>(pages > 1 ? pages - 1 : 0),
+                       static_cast<std::uint64_t>(pages));
         rc = sqlite3_backup_step(backup.Get(), -1);
         const int finished = backup.Finish();
         if (rc != SQLITE_DONE)

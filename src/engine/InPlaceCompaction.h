@@ -20,6 +20,8 @@ struct CompactionOutcome
         Unsound,
         /// An SQLite call failed (`rc`, with the system's error); nothing was changed.
         Failed,
+        /// The user asked the work to stop before the copy-back committed; nothing was changed.
+        Stopped,
     } kind;
     int rc = SQLITE_OK;
     int systemError = 0;
@@ -30,7 +32,9 @@ struct CompactionOutcome
 /// copied back into the file in one journaled transaction under SQLite's write lock, while the
 /// snapshot is checked on another thread; the copy commits only when the check found it sound,
 /// and only when no other program committed since the snapshot was made. `db` must have no
-/// transaction open; its busy handler bounds the wait for the write lock.
+/// transaction open; its busy handler bounds the wait for the write lock. The phases and their
+/// progress go to the thread's WorkProgress ("Compacting", "Writing back", "Checking"); until
+/// the commit begins, the user may stop the work.
 CompactionOutcome CompactThroughSnapshot(sqlite3* db, const std::string& native, off_t fileSize);
 
 } // namespace mallow::engine

@@ -12,6 +12,8 @@
 #include <unistd.h>
 #include <utility>
 
+#include "util/Work.h"
+
 namespace mallow::engine::support {
 
 /// An SQLite handle of the engine's own work, closed when it goes.
@@ -87,12 +89,21 @@ private:
 
 using Deadline = std::chrono::steady_clock::time_point;
 
+/// SQLite's progress handler for work that the user may stop: interrupts the statement once a
+/// stop was asked for.
+inline int InterruptWhenStopped(void* /*context*/)
+{
+    return StopRequested() ? 1 : 0;
+}
+
 /// A busy handler that tries again every millisecond until the deadline it is handed: SQLite's
 /// own wait backs off to a tenth of a second between tries and can miss, time after time, the
 /// short moments between the commits of a busy writer.
 inline int RetryUntilDeadline(void* deadline, int /*attempts*/)
 {
-    if (std::chrono::steady_clock::now() >= *static_cast<const Deadline*>(deadline))
+    // A user who asked the work to stop does not wait for it.
+    if (std::chrono::steady_clock::now() >= *static_cast<const Deadline*>(deadline) ||
+        StopRequested())
         return 0;
     usleep(1000);
     return 1;

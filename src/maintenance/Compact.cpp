@@ -6,6 +6,7 @@
 #include "util/FileOps.h"
 #include "util/MallowError.h"
 #include "util/Paths.h"
+#include "util/Work.h"
 
 #include <algorithm>
 #include <optional>
@@ -55,6 +56,10 @@ bool Compact::CompactApplication(long appId, const std::string& path, const std:
                                  const std::string& workgroupFile, const std::string& userName,
                                  const std::string& userPassword, bool backUp)
 {
+    // While the database is worked on, the window goes on: the work runs where Work puts it,
+    // and the log rows and texts are written here once it is done.
+    const BusyScope busy(*Work);
+    Work->progress.ClearStop();
     LastBackupSucceeded.reset();
     LastBackupText.clear();
     std::optional<Failure> failure;
@@ -66,28 +71,33 @@ bool Compact::CompactApplication(long appId, const std::string& path, const std:
         status.SetStatusPanel(1, "Compacting ...");
         status.SetStatusPanel(2, CurrentApplicationText(path));
         config.ReplaceLogRecordset();
-        if (!FileExists(path))
-            RaiseRuntimeError(err::PathNotFound, "Compact");
-        database = IdentityOf(path);
-        sizeBefore = FileLength(path);
+        Work->Run([&] {
+            ReportPhase("Compacting", true);
+            if (!FileExists(path))
+                RaiseRuntimeError(err::PathNotFound, "Compact");
+            database = IdentityOf(path);
+            sizeBefore = FileLength(path);
 
-        engine::DBEngine& dbEngine = engine::Engine();
-        if (!workgroupFile.empty()) {
-            dbEngine.SystemDB = workgroupFile;
-            dbEngine.DefaultUser = userName;
-            dbEngine.DefaultPassword = userPassword;
-        }
-        if (HeldOnServer) {
-            if (const std::string holder = HeldOnServer(path); !holder.empty())
-                engine::RaiseJet(engine::jet::OpenedExclusively, holder);
-        }
-        // The database is compacted where it lies, under SQLite's own locks: a file renamed
-        // over it would leave every program that has it open writing into a file no path
-        // names any more.
-        if (password.empty())
-            dbEngine.CompactDatabaseInPlace(path, "", database);
-        else
-            dbEngine.CompactDatabaseInPlace(path, ";pwd=" + Trim(password), database);
+            engine::DBEngine& dbEngine = engine::Engine();
+            if (!workgroupFile.empty()) {
+                dbEngine.SystemDB = workgroupFile;
+                dbEngine.DefaultUser = userName;
+                dbEngine.DefaultPassword = userPassword;
+            }
+            if (HeldOnServer) {
+                if (const std::string holder = HeldOnServer(path); !holder.empty())
+                    engine::RaiseJet(engine::jet::OpenedExclusively, holder);
+            }
+            if (StopRequested())
+                RaiseStopped("Compact");
+            // The database is compacted where it lies, under SQLite's own locks: a file renamed
+            // over it would leave every program that has it open writing into a file no path
+            // names any more.
+            if (password.empty())
+                dbEngine.CompactDatabaseInPlace(path, "", database);
+            else
+                dbEngine.CompactDatabaseInPlace(path, ";pwd=" + Trim(password), database);
+        });
         Step("compacted");
     } catch (const MallowError& e) {
         failure = Failure{e.Number(), e.Description()};
@@ -115,7 +125,8 @@ bool Compact::CompactApplication(long appId, const std::string& path, const std:
         BackupApplication(appId, path,
                           BackupFolder + SeparatorOf(BackupFolder) + FileNameOfPath(path),
                           database);
-    const std::int64_t sizeAfter = FileLength(path);
+    std::int64_t sizeAfter = 0;
+    Work->Run([&] { sizeAfter = FileLength(path); });
     auto& log = *config.LogRecordset;
     log.AddNew();
     log.SetField("App ID", appId);
@@ -182,6 +193,7 @@ void Compact::DeleteExpiredBackups(Folder& folder, const std::vector<std::string
 bool Compact::BackupApplication(long appId, const std::string& source, const std::string& target,
                                 const std::optional<FileIdentity>& compacted)
 {
+    const BusyScope busy(*Work);
     std::optional<Failure> failure;
     std::string backupPath;
     // Expired copies that could not be deleted, each with its error; the back-up itself stands.
@@ -196,6 +208,8 @@ bool Compact::BackupApplication(long appId, const std::string& source, const std
         if (days.IsNull())
             throw MallowError(94, "Compact", "Invalid use of Null");
         const long keepDays = static_cast<long>(days.ToLong());
+        Work->Run([&] {
+        ReportPhase("Backing up", false);
 
         // The folder is opened once and read first: a missing folder fails here, before
         // anything is written. Everything after works through it, so that a folder or a link
@@ -241,6 +255,7 @@ bool Compact::BackupApplication(long appId, const std::string& source, const std
             }
         }
         Step("expired deleted");
+        });
     } catch (const MallowError& e) {
         failure = Failure{e.Number(), e.Description()};
     } catch (const std::exception& e) {

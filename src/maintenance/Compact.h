@@ -3,6 +3,7 @@
 #include "config/ConfigDatabase.h"
 #include "util/Clock.h"
 #include "util/FileOps.h"
+#include "util/Work.h"
 
 #include <functional>
 #include <optional>
@@ -61,6 +62,10 @@ public:
     /// a database through a network mount are seen by no lock the engine can test, so the
     /// server is asked before the database is compacted. Unset: nobody is asked.
     std::function<std::string(const std::string& path)> HeldOnServer;
+
+    /// Where the long work runs (the compaction, the copy, the server's questions) and where it
+    /// reports its progress: by default where it is called.
+    WorkRunner* Work = &InlineRunner();
 
     /// Called after every step that changes a file, with the step's name; lets a test stop
     /// the process at exactly that point.

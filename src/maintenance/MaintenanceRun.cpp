@@ -66,6 +66,10 @@ void MaintenanceRun::WaitBeforeDisconnecting()
 
 void MaintenanceRun::RunMaintenance(bool backUp)
 {
+    // The pass is one piece of work from its start to its end; the questions to the servers
+    // and the compactions run where the Compact module runs its work.
+    const BusyScope busy(*compact.Work);
+    WorkRunner& work = *compact.Work;
     host.SetTimerEnabled(false);
     host.SetBusy(true);
     continueRun = true;
@@ -120,17 +124,21 @@ void MaintenanceRun::RunMaintenance(bool backUp)
 
         if (disconnect) {
             // A check that fails (a database on a local disk) finds nobody to disconnect.
-            Ignoring([&] { record.usersFound = users.AnyUsers(record.path); });
+            Ignoring([&] { work.Run([&] { record.usersFound = users.AnyUsers(record.path); }); });
             if (record.usersFound) {
                 if (sendFlag == 1) {
                     Ignoring([&] {
-                        users.SendMessageToUsers(record.path, message);
+                        work.Run([&] { users.SendMessageToUsers(record.path, message); });
                         record.messaged = true;
                     });
                     WaitBeforeDisconnecting();
                 }
-                Ignoring([&] { record.disconnected = users.CloseFileAllUsers(record.path); });
-                Ignoring([&] { users.CloseFileAllUsers(LockFileOf(record.path)); });
+                Ignoring([&] {
+                    work.Run([&] { record.disconnected = users.CloseFileAllUsers(record.path); });
+                });
+                Ignoring([&] {
+                    work.Run([&] { users.CloseFileAllUsers(LockFileOf(record.path)); });
+                });
             }
         }
 

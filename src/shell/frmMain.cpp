@@ -28,10 +28,12 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTextEdit>
+#include <QThread>
 
 #include <memory>
 
@@ -60,7 +62,14 @@ multiuser::MultiUserServices UsersServices(const ShellServices& services,
 void frmMain::PromptReporter::ShowError(const std::string& routine,
                                         const std::string& description)
 {
-    prompter.MsgBox(net::ErrorReportText(routine, description));
+    // The work's thread hands the report to the window's thread, which shows it.
+    const std::string text = net::ErrorReportText(routine, description);
+    if (QThread::currentThread() == qApp->thread()) {
+        prompter.MsgBox(text);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        qApp, [prompter = &prompter, text] { prompter->MsgBox(text); }, Qt::QueuedConnection);
 }
 
 frmMain::frmMain(ShellServices services, QWidget* parent)
@@ -103,10 +112,17 @@ frmMain::frmMain(ShellServices services, QWidget* parent)
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
     connect(mnuImport, &QAction::triggered, tabApplications, &ApplicationsTab::mnuImport_Click);
     // A database that programs on other machines hold open through the file server is not
-    // compacted under them.
-    CompactModule.HeldOnServer = [this](const std::string& path) {
-        return Users.HolderOnServer(path);
+    // compacted under them. The question is asked on the work's thread, by a MultiUser of its
+    // own: the Multi-User tab's goes on serving the window meanwhile.
+    CompactModule.HeldOnServer = [users = UsersServices(this->services, netReporter)](
+                                     const std::string& path) {
+        return multiuser::MultiUser(users).HolderOnServer(path);
     };
+    CompactModule.Work = &Work;
+    Work.busyChanged = [this](bool busy) { SetWorking(busy); };
+    progressTimer = new QTimer(this);
+    progressTimer->setInterval(100);
+    connect(progressTimer, &QTimer::timeout, this, &frmMain::UpdateProgress);
 
     // The window sees every key before its controls do, so Ctrl+S works wherever the focus is.
     qApp->installEventFilter(this);
@@ -131,6 +147,7 @@ void frmMain::LinkTabs()
     context.links.BackUpFolder = [this] { return tabSchedule->txtBack->text().toStdString(); };
     context.links.ClearSummary = [this] { tabResults->rtfSummary->clear(); };
     context.links.RunMaintenance = [this](bool backUp) { RunMaintenance(backUp); };
+    context.links.Closing = [this] { return closeAfterWork; };
 }
 
 void frmMain::BuildMenus()
@@ -180,6 +197,19 @@ void frmMain::BuildStatusBar()
         statusPanels[i]->setFrameShadow(QFrame::Sunken);
         statusBar()->addPermanentWidget(statusPanels[i], stretch[i]);
     }
+    // While work runs, a bar beside panel 1 shows how far it has come.
+    prgWork = Named(new QProgressBar, "prgWork");
+    prgWork->setRange(0, 1000);
+    prgWork->setTextVisible(true);
+    prgWork->setMinimumWidth(220);
+    prgWork->hide();
+    statusBar()->insertPermanentWidget(1, prgWork, 2);
+    cmdStopWork = Named(new QPushButton(QStringLiteral("Stop")), "cmdStopWork");
+    cmdStopWork->setToolTip(QStringLiteral("Stop the compaction; the database stays as it was (Esc)"));
+    cmdStopWork->setFocusPolicy(Qt::NoFocus);
+    cmdStopWork->hide();
+    statusBar()->insertPermanentWidget(2, cmdStopWork);
+    connect(cmdStopWork, &QPushButton::clicked, this, &frmMain::StopWork);
     // Panel 5 is a clock that keeps itself current.
     auto* clockTimer = new QTimer(this);
     connect(clockTimer, &QTimer::timeout, this, &frmMain::UpdateClock);
@@ -296,7 +326,65 @@ void frmMain::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
     RunHandler(*services.prompter, "Form_KeyDown", [&] {
         if ((shift & Qt::ControlModifier) && keyCode == Qt::Key_S)
             ContinueRun = false;
+        if (keyCode == Qt::Key_Escape && shift == Qt::NoModifier && Work.Busy())
+            StopWork();
     });
+}
+
+void frmMain::SetWorking(bool busy)
+{
+    // Reading stays open: the lists, the tabs, Results, help, About and the tray menu.
+    for (QWidget* command : std::initializer_list<QWidget*>{
+             tabApplications->cmdCompactCurrent, tabApplications->cmdBackup,
+             tabApplications->cmdRemove, tabApplications->cmdAdd,
+             tabApplications->cmdSaveDatabaseInfo, tabApplications->cmdOpen,
+             tabSchedule->cmdRunNow, tabResults->cmdRemoveOldData})
+        command->setEnabled(!busy);
+    mnuImport->setEnabled(!busy);
+    prgWork->setVisible(busy);
+    cmdStopWork->setVisible(busy);
+    if (busy) {
+        prgWork->setRange(0, 0);
+        prgWork->setFormat(QString());
+        progressTimer->start();
+        UpdateProgress();
+        return;
+    }
+    progressTimer->stop();
+    if (tray)
+        tray->SetTrayTip(WindowTitle);
+    if (closeAfterWork)
+        QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void frmMain::UpdateProgress()
+{
+    const WorkProgress::Snapshot now = Work.progress.Read();
+    std::string text = WorkProgress::Text(now);
+    if (now.active && !now.stoppable && now.phase == "Writing back")
+        text += " (finishing; it can no longer be stopped)";
+    if (now.total > 0) {
+        prgWork->setRange(0, 1000);
+        prgWork->setValue(static_cast<int>(1000.0 * static_cast<double>(now.done) /
+                                           static_cast<double>(now.total)));
+    } else {
+        // Work whose size is unknown moves the bar without a measure.
+        prgWork->setRange(0, 0);
+    }
+    prgWork->setFormat(Q(text));
+    prgWork->setToolTip(Q(text));
+    cmdStopWork->setEnabled(now.stoppable && !Work.progress.StopRequested());
+    // Hidden in the tray, the window shows its work in the icon's tip.
+    if (tray && !isVisible()) {
+        std::string tip = StatusPanel(3).empty() ? text : StatusPanel(3) + ": " + text;
+        tray->SetTrayTip(tip.empty() ? std::string(WindowTitle) : "Mallow " + tip);
+    }
+}
+
+void frmMain::StopWork()
+{
+    if (Work.progress.RequestStop())
+        cmdStopWork->setEnabled(false);
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
@@ -324,9 +412,9 @@ void frmMain::closeEvent(QCloseEvent* event)
 {
     // A pass that lets events through must not lose its database objects under it: it stops
     // after the current database and the window closes then.
-    if (passRunning) {
+    if (passRunning || Work.Busy()) {
         ContinueRun = false;
-        closeAfterPass = true;
+        closeAfterWork = true;
         event->ignore();
         return;
     }
@@ -412,7 +500,7 @@ private:
 
 void frmMain::RunMaintenance(bool backUp, bool quietWhenBusy)
 {
-    if (passRunning)
+    if (passRunning || Work.Busy())
         return;
     const PassLock lock(ConfigFolder());
     if (!lock.Held() && quietWhenBusy)
@@ -422,14 +510,18 @@ void frmMain::RunMaintenance(bool backUp, bool quietWhenBusy)
                           "Another maintenance pass is running on " +
                               ConfigDatabase::DatabasePath(ConfigFolder()) + ".");
     WindowHost host(*this, *tabSchedule->txtDelayBeforDisconnect, *tabResults->rtfSummary);
-    MaintenanceRun pass(Config, CompactModule, *this, host, Users, ContinueRun, LastResultText);
-    passRunning = true;
-    tabSchedule->cmdRunNow->setEnabled(false);
+    // The pass asks the servers on the work's thread through a MultiUser of its own, while the
+    // Multi-User tab's goes on serving the window.
+    multiuser::MultiUser passUsers(UsersServices(services, netReporter));
+    MaintenanceRun pass(Config, CompactModule, *this, host, passUsers, ContinueRun,
+                        LastResultText);
+    struct Running
+    {
+        bool& flag;
+        explicit Running(bool& flag) : flag(flag) { flag = true; }
+        ~Running() { flag = false; }
+    } running(passRunning);
     pass.RunMaintenance(backUp);
-    tabSchedule->cmdRunNow->setEnabled(true);
-    passRunning = false;
-    if (closeAfterPass)
-        QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void frmMain::Form_Unload()

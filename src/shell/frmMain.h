@@ -10,6 +10,7 @@
 #include "util/FileDialogs.h"
 #include "util/Prompter.h"
 #include "util/TabContext.h"
+#include "util/WindowWork.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -21,6 +22,8 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QProgressBar;
+class QPushButton;
 class QTabWidget;
 
 namespace mallow {
@@ -122,6 +125,9 @@ public:
 
     ConfigDatabase Config;
     Compact CompactModule;
+    /// Where compaction, back-up and the pass's questions to servers run: off the window's
+    /// thread, with their progress in the status bar.
+    WindowRunner Work;
     /// The last window state other than minimized: 0 normal, 2 maximized.
     int LastState = 0;
     /// The tray icon; installed at the end of start-up, removed at unload.
@@ -160,6 +166,13 @@ private:
     /// What a command on one page does to the controls of another.
     void LinkTabs();
     void UpdateClock();
+    /// The window while a command works and once it is done: the commands that would change
+    /// what it works on or start other work are disabled, the progress bar shows.
+    void SetWorking(bool busy);
+    /// Shows the work's progress in the status bar, and in the tray's tip while hidden.
+    void UpdateProgress();
+    /// Escape or the Stop button: stops a compaction that has not begun to commit.
+    void StopWork();
     std::string ProgramFile(const std::string& name) const;
     /// The folder of Compact20.mdb.
     const std::string& ConfigFolder() const;
@@ -172,7 +185,9 @@ private:
     bool startMinimized = false;
     bool unloaded = false;
     bool passRunning = false;
-    bool closeAfterPass = false;
+    /// The window was closed while work ran: it closes once the work is done.
+    bool closeAfterWork = false;
+    QTimer* progressTimer = nullptr;
     /// Set while the program itself changes the window's state.
     bool commandingState = false;
     KeyboardMoveSize* moveSize = nullptr;
@@ -186,6 +201,9 @@ public:
     MultiUserTab* tabMultiUser = nullptr;
 
     QTimer* Timer1 = nullptr;
+    /// Beside panel 1 while work runs: how far it has come, and the button that stops it.
+    QProgressBar* prgWork = nullptr;
+    QPushButton* cmdStopWork = nullptr;
 
     QAction* mnuExit = nullptr;
     QAction* mnuImport = nullptr;

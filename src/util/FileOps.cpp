@@ -2,7 +2,9 @@
 
 #include "MallowError.h"
 #include "Paths.h"
+#include "Work.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <dirent.h>
@@ -95,10 +97,14 @@ void CopyInto(int sourceFd, int out, Flush flush, unsigned mode, Discard&& disca
     try {
         if (::fchmod(out, static_cast<mode_t>(mode & 0777)) != 0)
             RaiseFileError(errno, Source);
+        struct stat source{};
+        const auto size =
+            ::fstat(sourceFd, &source) == 0 ? static_cast<std::uint64_t>(source.st_size) : 0;
         off_t offset = 0;
         for (;;) {
-            // The kernel copies without the bytes passing through this process.
-            ssize_t n = ::copy_file_range(sourceFd, &offset, out, nullptr, 1 << 30, 0);
+            // The kernel copies without the bytes passing through this process, in pieces
+            // that let the copy be followed.
+            ssize_t n = ::copy_file_range(sourceFd, &offset, out, nullptr, 64 << 20, 0);
             if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
                           errno == EOPNOTSUPP)) {
                 char buffer[1 << 16];
@@ -117,6 +123,7 @@ void CopyInto(int sourceFd, int out, Flush flush, unsigned mode, Discard&& disca
                 RaiseFileError(errno, Source);
             if (n == 0)
                 break;
+            ReportProgress(static_cast<std::uint64_t>(offset), std::max<std::uint64_t>(size, offset));
         }
         if (flush == Flush::Now && ::fsync(out) != 0)
             RaiseFileError(errno, Source);

@@ -17,6 +17,7 @@ std::string RuntimeErrorText(long number)
     case 9: return "Subscript out of range";
     case 11: return "Division by zero";
     case err::TypeMismatch: return "Type mismatch";
+    case err::UserInterrupt: return "User interrupt occurred";
     case 52: return "Bad file name or number";
     case err::FileNotFound: return "File not found";
     case 55: return "File already open";

@@ -30,6 +30,7 @@ inline constexpr long ApplicationErrorBase = -2147221504;
 /// Error numbers of the language runtime that several modules raise.
 namespace err {
 inline constexpr long TypeMismatch = 13;
+inline constexpr long UserInterrupt = 18;
 inline constexpr long FileNotFound = 53;
 inline constexpr long FileAlreadyExists = 58;
 inline constexpr long DiskFull = 61;

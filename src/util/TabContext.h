@@ -61,6 +61,9 @@ struct TabContext
         std::function<void()> ClearSummary = [] {};
         /// Runs the maintenance pass over every application, backing up when asked.
         std::function<void(bool backUp)> RunMaintenance = [](bool) {};
+        /// The window was closed while a command worked: it closes once the command is done,
+        /// and the command shows no more boxes.
+        std::function<bool()> Closing = [] { return false; };
     } links;
 };
 
