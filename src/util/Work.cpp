@@ -15,20 +15,31 @@ thread_local WorkProgress* current = nullptr;
 
 void WorkProgress::Phase(const std::string& name, bool canStop)
 {
-    std::lock_guard lock(mutex);
-    phase = name;
-    done = 0;
-    total = 0;
-    stoppable = canStop;
-    active = true;
-    began = std::chrono::steady_clock::now();
+    {
+        std::lock_guard lock(mutex);
+        phase = name;
+        done = 0;
+        total = 0;
+        stoppable = canStop;
+        active = true;
+        began = std::chrono::steady_clock::now();
+    }
+    if (OnReport)
+        OnReport(name, 0);
 }
 
 void WorkProgress::Advance(std::uint64_t doneNow, std::uint64_t totalNow)
 {
-    std::lock_guard lock(mutex);
-    done = doneNow;
-    total = totalNow;
+    std::string now;
+    {
+        std::lock_guard lock(mutex);
+        done = doneNow;
+        total = totalNow;
+        if (OnReport)
+            now = phase;
+    }
+    if (OnReport)
+        OnReport(now, doneNow);
 }
 
 void WorkProgress::Finish()

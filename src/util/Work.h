@@ -26,6 +26,10 @@ public:
         double elapsed = 0;
     };
 
+    /// Told of every report, on the thread of the work, after it is recorded (for tests that
+    /// act at an exact point of the work).
+    std::function<void(const std::string& phase, std::uint64_t done)> OnReport;
+
     /// Begins a phase (done and total start at 0; a new phase is measured from now).
     void Phase(const std::string& name, bool stoppable);
     void Advance(std::uint64_t done, std::uint64_t total);

@@ -8,6 +8,8 @@
 #include "fixtures/ChildProcess.h"
 #include "fixtures/ManagedDatabase.h"
 #include "fixtures/SmallDisk.h"
+#include "util/MallowError.h"
+#include "util/Work.h"
 
 #include <gtest/gtest.h>
 
@@ -453,6 +455,64 @@ TEST_F(InPlace, ADiskTooFullLeavesTheFileAsItWas)
         EXPECT_GT(full, 0);
         EXPECT_GT(compacted, 0);
     }
+}
+
+} // namespace
+} // namespace mallow::engine
+
+namespace mallow::engine {
+namespace {
+
+// A stop asked for at any point before the copy-back commits leaves the file as it was, byte
+// for byte; the phases report their progress on the way.
+TEST(StoppedCompaction, AStopBeforeTheCommitLeavesTheFileAsItWas)
+{
+    test::TempFolder folder;
+    const std::string path = folder.File("sales.mdb");
+    test::MakeManagedDatabase(path, 20000, true);
+    const std::string before = test::ReadFile(path);
+
+    // At the snapshot, at the first pages written back, and after the last page before the
+    // commit.
+    for (const int stopAt : {0, 1, 2}) {
+        WorkProgress progress;
+        std::string lastPhase;
+        progress.OnReport = [&](const std::string& phase, std::uint64_t done) {
+            lastPhase = phase;
+            const WorkProgress::Snapshot now = progress.Read();
+            if ((stopAt == 0 && phase == "Compacting") ||
+                (stopAt == 1 && phase == "Writing back" && done > 0) ||
+                (stopAt == 2 && phase == "Writing back" && now.total > 0 &&
+                 done + 1 >= now.total && now.stoppable))
+                progress.RequestStop();
+        };
+        const WorkProgress::Scope scope(&progress);
+        EXPECT_EQ(ErrorNumberOf([&] { Engine().CompactDatabaseInPlace(path); }),
+                  err::UserInterrupt)
+            << stopAt;
+        EXPECT_EQ(lastPhase, stopAt == 0 ? "Compacting" : "Writing back");
+        const std::string after = test::ReadFile(path);
+        EXPECT_TRUE(after == before) << "changed by a stop at " << stopAt;
+        EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+    }
+
+    // Unstopped, it runs through every phase to the end, the last past the point of no return.
+    WorkProgress progress;
+    std::vector<std::pair<std::string, bool>> phases;
+    progress.OnReport = [&](const std::string& phase, std::uint64_t) {
+        const bool stoppable = progress.Read().stoppable;
+        if (phases.empty() || phases.back().first != phase || phases.back().second != stoppable)
+            phases.emplace_back(phase, stoppable);
+    };
+    {
+        const WorkProgress::Scope scope(&progress);
+        Engine().CompactDatabaseInPlace(path);
+    }
+    ASSERT_GE(phases.size(), 3u);
+    EXPECT_EQ(phases.front(), std::make_pair(std::string("Compacting"), true));
+    EXPECT_EQ(phases.back(), std::make_pair(std::string("Writing back"), false));
+    EXPECT_EQ(ManagedRowCount(path), 10000);
+    EXPECT_LT(std::filesystem::file_size(path), before.size());
 }
 
 } // namespace
