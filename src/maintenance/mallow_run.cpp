@@ -7,13 +7,17 @@
 #include "util/Clock.h"
 #include "util/MallowError.h"
 #include "util/Paths.h"
+#include "util/Work.h"
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <mutex>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -52,9 +56,77 @@ std::string OneLine(std::string text)
     return text;
 }
 
+// What the window's status panels would show: the database (panel 2) and its place (3).
 struct QuietPanels : mallow::StatusPanels
 {
-    void SetStatusPanel(int, const std::string&) override {}
+    std::mutex mutex;
+    std::string database;
+    std::string position;
+    void SetStatusPanel(int index, const std::string& text) override
+    {
+        std::lock_guard lock(mutex);
+        if (index == 2)
+            database = text;
+        else if (index == 3)
+            position = text;
+    }
+};
+
+// Runs the work where it is called; on a terminal, a line on standard error shows how far it
+// has come, rewritten in place and cleared at the end. Nothing of it reaches a pipe or the
+// journal.
+class TerminalRunner : public mallow::WorkRunner
+{
+public:
+    explicit TerminalRunner(QuietPanels& panels)
+        : panels(panels), terminal(isatty(STDERR_FILENO) == 1)
+    {
+    }
+
+    void Run(const std::function<void()>& work) override
+    {
+        if (!terminal) {
+            WorkRunner::Run(work);
+            return;
+        }
+        std::atomic<bool> done = false;
+        std::thread shower([&] {
+            bool shown = false;
+            while (!done) {
+                const auto now = progress.Read();
+                if (now.active && now.elapsed >= 0.3) {
+                    std::string line;
+                    {
+                        std::lock_guard lock(panels.mutex);
+                        line = "[" + panels.position + "] " + panels.database + ": ";
+                    }
+                    line += mallow::WorkProgress::Text(now);
+                    std::fprintf(stderr, "\r\033[K%s", line.c_str());
+                    std::fflush(stderr);
+                    shown = true;
+                }
+                for (int i = 0; i < 4 && !done; ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            if (shown) {
+                std::fprintf(stderr, "\r\033[K");
+                std::fflush(stderr);
+            }
+        });
+        try {
+            WorkRunner::Run(work);
+        } catch (...) {
+            done = true;
+            shower.join();
+            throw;
+        }
+        done = true;
+        shower.join();
+    }
+
+private:
+    QuietPanels& panels;
+    bool terminal;
 };
 
 class HeadlessHost : public mallow::PassHost
@@ -146,6 +218,8 @@ int main(int argc, char** argv)
     mallow::SystemClock clock;
     QuietPanels panels;
     mallow::Compact compact(config, clock, panels, lastResult);
+    TerminalRunner runner(panels);
+    compact.Work = &runner;
     HeadlessHost host(continueRun, delay);
     ErrorToStderr reporter;
     mallow::multiuser::MultiUser users(mallow::multiuser::DefaultMultiUserServices(
