@@ -94,8 +94,9 @@ TEST(HeadlessProgress, ALineOnATerminalAndNothingThroughAPipe)
             finished.output.find("\r\033[K[1 of 1] ") != std::string::npos &&
             finished.output.find(": Compacting") != std::string::npos;
         EXPECT_EQ(progressShown, onTerminal) << finished.output;
-        if (!onTerminal)
+        if (!onTerminal) {
             EXPECT_EQ(finished.output.find('\r'), std::string::npos) << finished.output;
+        }
     }
 }
 
