@@ -204,12 +204,22 @@ private slots:
         test::ChildProcess writer(test::SqliteClientCommand(path, "delete"));
         QVERIFY(writer.ReadLine()->rfind("ready", 0) == 0);
         QCOMPARE(writer.Ask("begin-write"), std::string("ok"));
+        // Hidden in the tray meanwhile, the window shows the work in the icon's tip.
+        std::string tip;
         Ticker ticker(20);
         ticker.onTick = [&](int tick) {
-            if (tick == 5)
+            if (tick == 2)
+                s.form->hide();
+            if (tick == 8) {
+                tip = s.form->tray->Record().szTip.data();
+                s.form->show();
+            }
+            if (tick == 10)
                 fs::remove(path);
         };
         test::Click(s.form->tabApplications->cmdCompactCurrent);
+        QCOMPARE(tip, std::string("Mallow 1 of 1: Compacting"));
+        QCOMPARE(std::string(s.form->tray->Record().szTip.data()), std::string("Mallow V 2.1"));
         QCOMPARE(s.prompter.shown.size(), size_t(1));
         QVERIFY(AllEnabled(*s.form, true));
         QVERIFY(!s.form->prgWork->isVisible());
