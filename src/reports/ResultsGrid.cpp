@@ -2,6 +2,10 @@
 
 #include "ResultsTab.h"
 
+#include "engine/Connection.h"
+#include "maintenance/Compact.h"
+#include "util/Work.h"
+
 #include "config/ConfigDatabase.h"
 #include "engine/Recordset.h"
 #include "util/Controls.h"
@@ -148,6 +152,9 @@ void ResultsTab::FillResultsGrid()
     // The grid is rebuilt from scratch; the rows of the last query go while it is hidden.
     MSFlexGrid1->setRowCount(0);
 
+    // The query runs off the window's thread on a connection of its own, so that the window
+    // goes on answering while SQLite reads the log; the tab's commands wait for it.
+    engine::Connection reader;
     engine::Recordset rs;
     rs.cursorType = engine::CursorType::Static;
     rs.lockType = engine::LockType::Optimistic;
@@ -156,7 +163,16 @@ void ResultsTab::FillResultsGrid()
         kind = optLog->isChecked() ? LogKind::Compact : LogKind::Backup;
         const LogQuery query = BuildLogQuery(kind, app, txtBeginningDate->text().toStdString(),
                                              txtEndingDate->text().toStdString());
-        rs.Open(query.sql, *context.config.ConfigConnection, engine::adCmdText, query.parameters);
+        const std::string source = context.config.ConnectionString;
+        DisableCommandsDuringFill();
+        context.work->Run([&] {
+            reader.FollowLinks = false;
+            reader.Open(source, "", "");
+            rs.Open(query.sql, reader, engine::adCmdText, query.parameters);
+        });
+        // A newer fill owns the grid now, or the window closed meanwhile.
+        if (ticket != fillTicket || !context.config.IsOpen())
+            return;
     }
     // The hidden grid always holds the last query's columns, with or without rows: "Print
     // Results" prints what the last query found, never an older result.
@@ -214,7 +230,7 @@ void ResultsTab::FillResultsGrid()
             // What runs meanwhile may change the grid: it must hear of that.
             quiet.unblock();
             // A newer fill owns the grid now, or the window is closing and took the log with it.
-            if (!YieldDuringFill(ticket) || !rs.IsOpen())
+            if (!YieldDuringFill(ticket) || !rs.IsOpen() || !context.config.IsOpen())
                 return;
             quiet.reblock();
             slice.restart();
@@ -232,6 +248,13 @@ void ResultsTab::FillResultsGrid()
 
 bool ResultsTab::YieldDuringFill(unsigned ticket)
 {
+    DisableCommandsDuringFill();
+    QApplication::processEvents();
+    return ticket == fillTicket;
+}
+
+void ResultsTab::DisableCommandsDuringFill()
+{
     if (!commandsDisabled) {
         // While the window handles events in the middle of a fill, the tab's own commands wait:
         // a half-filled grid is neither printed nor queried over. The rest of the window (the
@@ -241,8 +264,6 @@ bool ResultsTab::YieldDuringFill(unsigned ticket)
         SSTab2->setEnabled(false);
         commandsDisabled = true;
     }
-    QApplication::processEvents();
-    return ticket == fillTicket;
 }
 
 void ResultsTab::FinishYieldingFill()

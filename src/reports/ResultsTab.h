@@ -99,6 +99,8 @@ private:
     /// Lets the window handle waiting events in the middle of a fill; false when a newer fill
     /// started meanwhile and owns the grid now.
     bool YieldDuringFill(unsigned ticket);
+    /// The tab's own commands wait while a fill lets the window handle events.
+    void DisableCommandsDuringFill();
     void FinishYieldingFill();
 
     const TabContext& context;

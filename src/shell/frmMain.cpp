@@ -87,7 +87,8 @@ frmMain::frmMain(ShellServices services, QWidget* parent)
                                              .ContinueRun = ContinueRun,
                                              .LastResultText = LastResultText,
                                              .users = Users,
-                                             .links = {}}
+                                             .links = {},
+                                             .work = &Work}
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Mallow"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/Work.h"
+
 #include <QStringList>
 
 #include <functional>
@@ -65,6 +67,9 @@ struct TabContext
         /// and the command shows no more boxes.
         std::function<bool()> Closing = [] { return false; };
     } links;
+
+    /// Where long work runs: off the window's thread in the window.
+    WorkRunner* work = &InlineRunner();
 };
 
 } // namespace mallow
