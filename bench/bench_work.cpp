@@ -107,8 +107,10 @@ int Window(const std::string& folder)
     QElapsedTimer work;
     work.start();
     form.tabApplications->cmdCompactCurrent_Click();
+    const double compactMs = static_cast<double>(work.nsecsElapsed()) / 1e6;
     form.tabApplications->cmdBackup_Click();
     const double ms = static_cast<double>(work.nsecsElapsed()) / 1e6;
+    std::fprintf(stderr, "window compact %.1f backup %.1f\n", compactMs, ms - compactMs);
     ticker.stop();
     const bool good = prompter.shown.size() == 2 &&
                       prompter.shown[0].text.find("compact was successful") != std::string::npos &&
@@ -147,6 +149,7 @@ int Direct(const std::string& folder)
     QElapsedTimer work;
     work.start();
     const bool compacted = compact.CompactApplication(1, path, "", "", "", "", false);
+    std::fprintf(stderr, "direct compact %.1f\n", static_cast<double>(work.nsecsElapsed()) / 1e6);
     const bool backedUp = compact.BackupApplication(1, path, folder + "/backups/big.mdb");
     const double ms = static_cast<double>(work.nsecsElapsed()) / 1e6;
     if (!compacted || !backedUp) {
