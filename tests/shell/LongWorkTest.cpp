@@ -21,6 +21,7 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <set>
 
 using namespace mallow;
 namespace fs = std::filesystem;
@@ -96,7 +97,7 @@ private slots:
         test::ConfigFixture config;
         test::TempFolder data;
         const std::string path = data.File("sales.mdb");
-        test::MakeManagedDatabase(path, 40000, true);
+        test::MakeManagedDatabase(path, 400000, true);
         config.AddApp(path);
         test::StartedForm s(config.ProgramFolder());
         test::ChildProcess writer(test::SqliteClientCommand(path, "delete"));
@@ -107,8 +108,15 @@ private slots:
         bool disabledDuring = false;
         bool barShown = false;
         std::string phaseSeen;
+        std::set<int> barValues;
+        std::string barText;
         Ticker ticker(20);
         ticker.onTick = [&](int tick) {
+            if (s.form->prgWork->isVisible() && s.form->prgWork->maximum() > 0) {
+                barValues.insert(s.form->prgWork->value());
+                if (s.form->prgWork->format().contains(QLatin1Char('%')))
+                    barText = s.form->prgWork->format().toStdString();
+            }
             if (tick == 5) {
                 disabledDuring = AllEnabled(*s.form, false);
                 barShown = s.form->prgWork->isVisible() && s.form->cmdStopWork->isVisible();
@@ -138,7 +146,10 @@ private slots:
         QVERIFY2(s.prompter.Last().find("compact was successful.") != std::string::npos,
                  s.prompter.Last().c_str());
         QCOMPARE(config.Scalar("SELECT Successful FROM Log"), std::string("1"));
-        QCOMPARE(test::ManagedRowCount(path), 20001);
+        QCOMPARE(test::ManagedRowCount(path), 200001);
+        // The bar moved while the database was written back, and told how far.
+        QVERIFY2(barValues.size() >= 2, std::to_string(barValues.size()).c_str());
+        QVERIFY2(barText.find('%') != std::string::npos, barText.c_str());
     }
 
     // Escape while the compaction has not begun to commit: the database is as it was, byte for
