@@ -69,15 +69,18 @@ int Make(const std::string& folder, long megabytes)
                         "hex(randomblob(110)) FROM n;"
                         "DELETE FROM Items WHERE ID % 2 = 0;") != 0)
         return 1;
-    return Sql(config, "INSERT INTO Apps (App) VALUES ('" + folder + "/big.mdb');"
-                       "UPDATE Schedule SET Backup = '" + folder + "/backups', BUDays = 30;");
+    return Sql(config, "INSERT INTO Apps (App) VALUES ('" + folder +
+                           "/big.mdb');"
+                           "UPDATE Schedule SET Backup = '" +
+                           folder + "/backups', BUDays = 30;");
 }
 
 void FreshCopy(const std::string& folder)
 {
     fs::remove_all(folder + "/backups");
     fs::create_directories(folder + "/backups");
-    fs::copy_file(folder + "/source.mdb", folder + "/big.mdb", fs::copy_options::overwrite_existing);
+    fs::copy_file(folder + "/source.mdb", folder + "/big.mdb",
+                  fs::copy_options::overwrite_existing);
     // The copy is on disk and in the cache alike for either way of running the work.
     sync();
 }

@@ -45,9 +45,9 @@ int WatchSnapshot(void* context)
     if (++watch->calls % 64 == 0) {
         struct stat st = {};
         if (stat(watch->path.c_str(), &st) == 0)
-            ReportProgress(std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size),
-                                                   watch->expected),
-                           watch->expected);
+            ReportProgress(
+                std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size), watch->expected),
+                watch->expected);
     }
     return 0;
 }
@@ -170,8 +170,8 @@ CompactionOutcome CompactThroughSnapshot(sqlite3* db, const std::string& native,
             sqlite3_progress_handler(db, 1000, WatchSnapshot, &watch);
             Prepared into(db, "VACUUM INTO ?", prc);
             if (prc == SQLITE_OK)
-                prc = sqlite3_bind_text(into.Get(), 1, snapshot.Path().c_str(), -1,
-                                        SQLITE_TRANSIENT);
+                prc =
+                    sqlite3_bind_text(into.Get(), 1, snapshot.Path().c_str(), -1, SQLITE_TRANSIENT);
             if (prc == SQLITE_OK && sqlite3_step(into.Get()) != SQLITE_DONE)
                 prc = sqlite3_extended_errcode(db);
             sqlite3_progress_handler(db, 0, nullptr, nullptr);

@@ -122,9 +122,8 @@ bool Compact::CompactApplication(long appId, const std::string& path, const std:
     }
 
     if (backUp)
-        BackupApplication(appId, path,
-                          BackupFolder + SeparatorOf(BackupFolder) + FileNameOfPath(path),
-                          database);
+        BackupApplication(
+            appId, path, BackupFolder + SeparatorOf(BackupFolder) + FileNameOfPath(path), database);
     std::int64_t sizeAfter = 0;
     Work->Run([&] { sizeAfter = FileLength(path); });
     auto& log = *config.LogRecordset;
@@ -148,8 +147,7 @@ std::string Compact::BackupPathFor(const std::string& target, double today)
            dates::Format(today, "mm-dd-yyyy") + ".mdb";
 }
 
-std::optional<double> Compact::BackupDate(const std::string& fileName,
-                                         const std::string& baseName)
+std::optional<double> Compact::BackupDate(const std::string& fileName, const std::string& baseName)
 {
     if (fileName.size() <= 14)
         return std::nullopt;
@@ -209,52 +207,53 @@ bool Compact::BackupApplication(long appId, const std::string& source, const std
             throw MallowError(94, "Compact", "Invalid use of Null");
         const long keepDays = static_cast<long>(days.ToLong());
         Work->Run([&] {
-        ReportPhase("Backing up", false);
+            ReportPhase("Backing up", false);
 
-        // The folder is opened once and read first: a missing folder fails here, before
-        // anything is written. Everything after works through it, so that a folder or a link
-        // put in place of its name, or of a name in it, is never followed: only its regular
-        // files are back-ups, and only they are ever deleted.
-        Folder backups(FolderForSync(backupPath));
-        const std::vector<std::string> names = backups.RegularFileNames();
-        std::vector<std::string> expired =
-            ExpiredBackups(names, baseName, today, keepDays, FileNameOfPath(backupPath));
+            // The folder is opened once and read first: a missing folder fails here, before
+            // anything is written. Everything after works through it, so that a folder or a link
+            // put in place of its name, or of a name in it, is never followed: only its regular
+            // files are back-ups, and only they are ever deleted.
+            Folder backups(FolderForSync(backupPath));
+            const std::vector<std::string> names = backups.RegularFileNames();
+            std::vector<std::string> expired =
+                ExpiredBackups(names, baseName, today, keepDays, FileNameOfPath(backupPath));
 
-        // The new copy is written under a name no back-up has and flushed to disk before it
-        // takes the back-up's name, so that a good copy of the same name is never replaced by
-        // one that is not whole, and a copy that the disk failed to write is no success.
-        const std::string partial = "~" + FileNameOfPath(backupPath) + ".partial";
-        if (backups.Holds(partial))
-            backups.RemoveEntry(partial);
-        try {
-            engine::CopyDatabaseFile(source, backups, partial, Flush::Now, compacted);
-        } catch (const MallowError& e) {
-            // Room is made by the expired copies, oldest first; the newest back-up of the
-            // database stays whatever its age, so that a copy failing again leaves one.
-            std::erase(expired, NewestBackup(names, baseName));
-            if (e.Number() != err::DiskFull || expired.empty())
-                throw;
-            while (!expired.empty()) {
-                backups.RemoveRegularFile(expired.front());
-                expired.erase(expired.begin());
-            }
-            Step("made room");
-            engine::CopyDatabaseFile(source, backups, partial, Flush::Now, compacted);
-        }
-        Step("copied");
-        backups.Rename(partial, FileNameOfPath(backupPath));
-        backups.Sync();
-        Step("renamed");
-
-        for (const std::string& name : expired) {
+            // The new copy is written under a name no back-up has and flushed to disk before it
+            // takes the back-up's name, so that a good copy of the same name is never replaced by
+            // one that is not whole, and a copy that the disk failed to write is no success.
+            const std::string partial = "~" + FileNameOfPath(backupPath) + ".partial";
+            if (backups.Holds(partial))
+                backups.RemoveEntry(partial);
             try {
-                backups.RemoveRegularFile(name);
+                engine::CopyDatabaseFile(source, backups, partial, Flush::Now, compacted);
             } catch (const MallowError& e) {
-                notDeleted += CRLF + std::string("Could not delete the expired back up ") + name +
-                              ": " + std::to_string(e.Number()) + " : " + e.Description();
+                // Room is made by the expired copies, oldest first; the newest back-up of the
+                // database stays whatever its age, so that a copy failing again leaves one.
+                std::erase(expired, NewestBackup(names, baseName));
+                if (e.Number() != err::DiskFull || expired.empty())
+                    throw;
+                while (!expired.empty()) {
+                    backups.RemoveRegularFile(expired.front());
+                    expired.erase(expired.begin());
+                }
+                Step("made room");
+                engine::CopyDatabaseFile(source, backups, partial, Flush::Now, compacted);
             }
-        }
-        Step("expired deleted");
+            Step("copied");
+            backups.Rename(partial, FileNameOfPath(backupPath));
+            backups.Sync();
+            Step("renamed");
+
+            for (const std::string& name : expired) {
+                try {
+                    backups.RemoveRegularFile(name);
+                } catch (const MallowError& e) {
+                    notDeleted += CRLF + std::string("Could not delete the expired back up ") +
+                                  name + ": " + std::to_string(e.Number()) + " : " +
+                                  e.Description();
+                }
+            }
+            Step("expired deleted");
         });
     } catch (const MallowError& e) {
         failure = Failure{e.Number(), e.Description()};

@@ -14,8 +14,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <unistd.h>
 
@@ -132,7 +132,10 @@ private:
 class HeadlessHost : public mallow::PassHost
 {
 public:
-    HeadlessHost(bool& continueRun, std::string delay) : continueRun(continueRun), delay(std::move(delay)) {}
+    HeadlessHost(bool& continueRun, std::string delay)
+        : continueRun(continueRun), delay(std::move(delay))
+    {
+    }
     void ProcessPendingEvents(int waitMs) override
     {
         if (waitMs > 0)
@@ -162,7 +165,8 @@ struct ErrorToStderr : mallow::net::NetErrorReporter
 {
     void ShowError(const std::string& routine, const std::string& description) override
     {
-        std::fprintf(stderr, "%s\n", OneLine(mallow::net::ErrorReportText(routine, description)).c_str());
+        std::fprintf(stderr, "%s\n",
+                     OneLine(mallow::net::ErrorReportText(routine, description)).c_str());
     }
 };
 

@@ -3,8 +3,8 @@
 #include "config/ApplicationsTab.h"
 #include "config/ScheduleTab.h"
 #include "maintenance/MaintenanceRun.h"
-#include "net/NetServices.h"
 #include "multiuser/MultiUserTab.h"
+#include "net/NetServices.h"
 #include "net/modGetOS.h"
 #include "reports/ResultsTab.h"
 #include "shell/frmHelp.h"
@@ -59,8 +59,7 @@ multiuser::MultiUserServices UsersServices(const ShellServices& services,
 
 } // namespace
 
-void frmMain::PromptReporter::ShowError(const std::string& routine,
-                                        const std::string& description)
+void frmMain::PromptReporter::ShowError(const std::string& routine, const std::string& description)
 {
     // The work's thread hands the report to the window's thread, which shows it.
     const std::string text = net::ErrorReportText(routine, description);
@@ -115,10 +114,10 @@ frmMain::frmMain(ShellServices services, QWidget* parent)
     // A database that programs on other machines hold open through the file server is not
     // compacted under them. The question is asked on the work's thread, by a MultiUser of its
     // own: the Multi-User tab's goes on serving the window meanwhile.
-    CompactModule.HeldOnServer = [users = UsersServices(this->services, netReporter)](
-                                     const std::string& path) {
-        return multiuser::MultiUser(users).HolderOnServer(path);
-    };
+    CompactModule.HeldOnServer =
+        [users = UsersServices(this->services, netReporter)](const std::string& path) {
+            return multiuser::MultiUser(users).HolderOnServer(path);
+        };
     CompactModule.Work = &Work;
     Work.busyChanged = [this](bool busy) { SetWorking(busy); };
     progressTimer = new QTimer(this);
@@ -206,7 +205,8 @@ void frmMain::BuildStatusBar()
     prgWork->hide();
     statusBar()->insertPermanentWidget(1, prgWork, 2);
     cmdStopWork = Named(new QPushButton(QStringLiteral("Stop")), "cmdStopWork");
-    cmdStopWork->setToolTip(QStringLiteral("Stop the compaction; the database stays as it was (Esc)"));
+    cmdStopWork->setToolTip(
+        QStringLiteral("Stop the compaction; the database stays as it was (Esc)"));
     cmdStopWork->setFocusPolicy(Qt::NoFocus);
     cmdStopWork->hide();
     statusBar()->insertPermanentWidget(2, cmdStopWork);
@@ -338,8 +338,8 @@ void frmMain::SetWorking(bool busy)
     for (QWidget* command : std::initializer_list<QWidget*>{
              tabApplications->cmdCompactCurrent, tabApplications->cmdBackup,
              tabApplications->cmdRemove, tabApplications->cmdAdd,
-             tabApplications->cmdSaveDatabaseInfo, tabApplications->cmdOpen,
-             tabSchedule->cmdRunNow, tabResults->cmdRemoveOldData})
+             tabApplications->cmdSaveDatabaseInfo, tabApplications->cmdOpen, tabSchedule->cmdRunNow,
+             tabResults->cmdRemoveOldData})
         command->setEnabled(!busy);
     mnuImport->setEnabled(!busy);
     prgWork->setVisible(busy);
@@ -514,8 +514,7 @@ void frmMain::RunMaintenance(bool backUp, bool quietWhenBusy)
     // The pass asks the servers on the work's thread through a MultiUser of its own, while the
     // Multi-User tab's goes on serving the window.
     multiuser::MultiUser passUsers(UsersServices(services, netReporter));
-    MaintenanceRun pass(Config, CompactModule, *this, host, passUsers, ContinueRun,
-                        LastResultText);
+    MaintenanceRun pass(Config, CompactModule, *this, host, passUsers, ContinueRun, LastResultText);
     struct Running
     {
         bool& flag;

@@ -63,13 +63,17 @@ void RaiseFileError(int error, const std::string& source, bool aboutFolder)
 
 bool FileExists(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::stat(NativePath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 std::int64_t FileLength(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(NativePath(path).c_str(), &st) != 0)
         RaiseFileError(errno, Source);
     return static_cast<std::int64_t>(st.st_size);
@@ -97,7 +101,9 @@ void CopyInto(int sourceFd, int out, Flush flush, unsigned mode, Discard&& disca
     try {
         if (::fchmod(out, static_cast<mode_t>(mode & 0777)) != 0)
             RaiseFileError(errno, Source);
-        struct stat source{};
+        struct stat source
+        {
+        };
         const auto size =
             ::fstat(sourceFd, &source) == 0 ? static_cast<std::uint64_t>(source.st_size) : 0;
         off_t offset = 0;
@@ -105,8 +111,8 @@ void CopyInto(int sourceFd, int out, Flush flush, unsigned mode, Discard&& disca
             // The kernel copies without the bytes passing through this process, in pieces
             // that let the copy be followed.
             ssize_t n = ::copy_file_range(sourceFd, &offset, out, nullptr, 64 << 20, 0);
-            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
-                          errno == EOPNOTSUPP)) {
+            if (n < 0 &&
+                (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
                 char buffer[1 << 16];
                 n = ::pread(sourceFd, buffer, sizeof buffer, offset);
                 if (n > 0) {
@@ -123,7 +129,8 @@ void CopyInto(int sourceFd, int out, Flush flush, unsigned mode, Discard&& disca
                 RaiseFileError(errno, Source);
             if (n == 0)
                 break;
-            ReportProgress(static_cast<std::uint64_t>(offset), std::max<std::uint64_t>(size, offset));
+            ReportProgress(static_cast<std::uint64_t>(offset),
+                           std::max<std::uint64_t>(size, offset));
         }
         if (flush == Flush::Now && ::fsync(out) != 0)
             RaiseFileError(errno, Source);
@@ -154,7 +161,9 @@ void CopyDescriptorToFile(int sourceFd, Folder& folder, const std::string& name,
 
 FileIdentity IdentityOf(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(NativePath(path).c_str(), &st) != 0)
         RaiseFileError(errno, Source);
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
@@ -162,7 +171,9 @@ FileIdentity IdentityOf(const std::string& path)
 
 FileIdentity IdentityOfDescriptor(int fd)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) != 0)
         RaiseFileError(errno, Source);
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
@@ -170,8 +181,7 @@ FileIdentity IdentityOfDescriptor(int fd)
 
 Folder::Folder(const std::string& folderPath) : path(folderPath)
 {
-    fd = ::open(NativePath(path.empty() ? "." : path).c_str(),
-                O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    fd = ::open(NativePath(path.empty() ? "." : path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         RaiseFileError(errno == ENOENT ? ENOTDIR : errno, Source, true);
 }
@@ -204,9 +214,11 @@ std::vector<std::string> Folder::RegularFileNames() const
         bool regular = entry->d_type == DT_REG;
         if (entry->d_type == DT_UNKNOWN) {
             // Only some file systems say what an entry is; ask the others, without following.
-            struct stat st{};
-            regular = ::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                      S_ISREG(st.st_mode);
+            struct stat st
+            {
+            };
+            regular =
+                ::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
         }
         if (regular)
             names.push_back(name);
@@ -216,7 +228,9 @@ std::vector<std::string> Folder::RegularFileNames() const
 
 bool Folder::Holds(const std::string& name) const
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
@@ -228,7 +242,9 @@ void Folder::RemoveEntry(const std::string& name)
 
 bool Folder::RemoveRegularFile(const std::string& name)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         RaiseFileError(errno, Source);
     if (!S_ISREG(st.st_mode))

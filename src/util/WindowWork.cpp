@@ -23,7 +23,8 @@ void WindowRunner::Run(const std::function<void()>& work)
         }
         finished = true;
         // Wakes the loop below, on the window's thread; a wake before it runs waits for it.
-        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
     // The program may end meanwhile (the loop then returns at once): the work is waited for.
     if (!finished)

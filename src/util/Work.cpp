@@ -95,7 +95,8 @@ std::string WorkProgress::TimeLeft(const Snapshot& snapshot)
     if (snapshot.total == 0 || snapshot.done == 0 || snapshot.done >= snapshot.total ||
         snapshot.elapsed < 1.0)
         return {};
-    const double fraction = static_cast<double>(snapshot.done) / static_cast<double>(snapshot.total);
+    const double fraction =
+        static_cast<double>(snapshot.done) / static_cast<double>(snapshot.total);
     if (fraction < 0.02)
         return {};
     const double left = snapshot.elapsed * (1 - fraction) / fraction;

@@ -17,11 +17,11 @@ class WorkProgress
 public:
     struct Snapshot
     {
-        std::string phase;        ///< "Compacting", "Checking", "Writing back", "Backing up"
-        std::uint64_t done = 0;   ///< pages or bytes done
-        std::uint64_t total = 0;  ///< 0 while unknown
-        bool stoppable = false;   ///< a stop would still leave the database as it was
-        bool active = false;      ///< some work is under way
+        std::string phase;       ///< "Compacting", "Checking", "Writing back", "Backing up"
+        std::uint64_t done = 0;  ///< pages or bytes done
+        std::uint64_t total = 0; ///< 0 while unknown
+        bool stoppable = false;  ///< a stop would still leave the database as it was
+        bool active = false;     ///< some work is under way
         /// Seconds since the phase began.
         double elapsed = 0;
     };

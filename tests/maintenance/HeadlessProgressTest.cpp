@@ -90,9 +90,8 @@ TEST(HeadlessProgress, ALineOnATerminalAndNothingThroughAPipe)
         EXPECT_EQ(finished.status, 0) << finished.output;
         EXPECT_NE(finished.output.find("[1 of 1] OK " + path), std::string::npos)
             << finished.output;
-        const bool progressShown =
-            finished.output.find("\r\033[K[1 of 1] ") != std::string::npos &&
-            finished.output.find(": Compacting") != std::string::npos;
+        const bool progressShown = finished.output.find("\r\033[K[1 of 1] ") != std::string::npos &&
+                                   finished.output.find(": Compacting") != std::string::npos;
         EXPECT_EQ(progressShown, onTerminal) << finished.output;
         if (!onTerminal) {
             EXPECT_EQ(finished.output.find('\r'), std::string::npos) << finished.output;

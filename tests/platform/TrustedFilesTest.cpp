@@ -107,7 +107,8 @@ TEST(MachineRegistryStore, AStoreOthersCouldHaveWrittenIsNotUsed)
     registry::Places places{folder.File("user-registry"), store, folder.File("autostart")};
     const char* key = "Software\\Microsoft\\Office\\9.0\\Access\\InstallRoot";
     registry::Modify(store, [&](registry::Store& s) {
-        return s.SetValue(registry::HKEY_LOCAL_MACHINE, key, registry::StringValue("Path", "/opt/a"));
+        return s.SetValue(registry::HKEY_LOCAL_MACHINE, key,
+                          registry::StringValue("Path", "/opt/a"));
     });
     chmod(store.c_str(), 0644);
     EXPECT_EQ(registry::GetRegValueByEnum(registry::HKEY_LOCAL_MACHINE, key, "Path", places),

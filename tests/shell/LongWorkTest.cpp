@@ -60,10 +60,14 @@ struct ShortLockWait
 
 std::vector<QWidget*> Commands(frmMain& form)
 {
-    return {form.tabApplications->cmdCompactCurrent, form.tabApplications->cmdBackup,
-            form.tabApplications->cmdRemove,         form.tabApplications->cmdAdd,
-            form.tabApplications->cmdSaveDatabaseInfo, form.tabApplications->cmdOpen,
-            form.tabSchedule->cmdRunNow,             form.tabResults->cmdRemoveOldData};
+    return {form.tabApplications->cmdCompactCurrent,
+            form.tabApplications->cmdBackup,
+            form.tabApplications->cmdRemove,
+            form.tabApplications->cmdAdd,
+            form.tabApplications->cmdSaveDatabaseInfo,
+            form.tabApplications->cmdOpen,
+            form.tabSchedule->cmdRunNow,
+            form.tabResults->cmdRemoveOldData};
 }
 
 bool AllEnabled(frmMain& form, bool enabled)
@@ -135,8 +139,9 @@ private slots:
         QVERIFY2(ticker.ticks >= 25, std::to_string(ticker.ticks).c_str());
         // The timer kept its rate while the work ran: a window that waited would have let
         // far fewer ticks through.
-        QVERIFY2(ticker.ticks >= took / 20 / 3,
-                 (std::to_string(ticker.ticks) + " ticks in " + std::to_string(took) + " ms").c_str());
+        QVERIFY2(
+            ticker.ticks >= took / 20 / 3,
+            (std::to_string(ticker.ticks) + " ticks in " + std::to_string(took) + " ms").c_str());
         QVERIFY(disabledDuring);
         QVERIFY(barShown);
         QCOMPARE(phaseSeen, std::string("Compacting"));
@@ -164,7 +169,8 @@ private slots:
         const std::string before = test::ReadFile(path);
         config.AddApp(path);
         test::StartedForm s(config.ProgramFolder());
-        auto writer = std::make_unique<test::ChildProcess>(test::SqliteClientCommand(path, "delete"));
+        auto writer =
+            std::make_unique<test::ChildProcess>(test::SqliteClientCommand(path, "delete"));
         QVERIFY(writer->ReadLine()->rfind("ready", 0) == 0);
         QCOMPARE(writer->Ask("begin-write"), std::string("ok"));
 
@@ -315,7 +321,10 @@ private slots:
         QVERIFY(stoppedAt > 0);
         QCOMPARE(panelDuring, std::string("2 of 3"));
         QVERIFY(disabledDuring);
-        QVERIFY2(ticker.ticks >= stoppedAt + 10, (std::to_string(ticker.ticks) + " " + std::to_string(stoppedAt) + " " + config.Scalar("SELECT group_concat(Comments) FROM Log")).c_str());
+        QVERIFY2(ticker.ticks >= stoppedAt + 10,
+                 (std::to_string(ticker.ticks) + " " + std::to_string(stoppedAt) + " " +
+                  config.Scalar("SELECT group_concat(Comments) FROM Log"))
+                     .c_str());
         QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Log WHERE Successful = 1"), std::string("2"));
         QCOMPARE(config.Scalar("SELECT COUNT(*) FROM Log"), std::string("2"));
         QVERIFY(test::ReadFile(paths[2]) == third);
