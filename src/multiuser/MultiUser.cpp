@@ -3,6 +3,7 @@
 #include "APIStuff.h"
 #include "net/NetErrors.h"
 #include "net/cNetCalls.h"
+#include "net/modErrMsgs.h"
 #include "platform/SvrApiRecords.h"
 #include "util/DebugLog.h"
 #include "util/MallowError.h"
@@ -11,6 +12,8 @@
 #include <arpa/inet.h>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <thread>
 
@@ -133,11 +136,14 @@ std::string MultiUser::GetDrive(const std::string& path)
         if (HasDriveLetter(path))
             return path.substr(0, 2);
         // On this machine the drive of a path is the mount that holds it; for a mount of the
-        // whole network that is the share's folder in it.
+        // whole network that is the share's folder in it; for a folder that this machine's
+        // own server shares, that folder.
         const std::vector<platform::MountEntry> mounts =
             services.mounts ? services.mounts() : platform::ReadMountTable();
         if (const auto connection = platform::NetworkConnectionOf(path, mounts))
             return connection->drive;
+        if (const auto local = LocalShareOf(path))
+            return local->first.folder;
         std::string deepest = "/";
         for (const auto& mount : mounts) {
             if (platform::PathBelow(path, mount.mountPoint) && mount.mountPoint.size() > deepest.size())
@@ -158,10 +164,89 @@ std::string MultiUser::PathWODrive(const std::string& path)
             const auto separator = std::find_if(path.begin(), path.end(), IsSeparator);
             return separator == path.end() ? std::string() : std::string(separator + 1, path.end());
         }
+        const std::vector<platform::MountEntry> mounts =
+            services.mounts ? services.mounts() : platform::ReadMountTable();
+        if (!platform::NetworkConnectionOf(path, mounts)) {
+            if (const auto local = LocalShareOf(path))
+                return local->second;
+        }
         const std::string drive = GetDrive(path);
         const auto below = platform::PathBelow(path, drive);
         return below ? *below : path.substr(1);
     });
+}
+
+std::string MultiUser::LocalServerName()
+{
+    const char* named = std::getenv("MALLOW_LOCAL_SERVER");
+    std::string server = named && *named ? named : "127.0.0.1";
+    while (!server.empty() && (server.front() == '\\' || server.front() == '/'))
+        server.erase(server.begin());
+    return server;
+}
+
+const std::vector<MultiUser::LocalShare>& MultiUser::LocalShares()
+{
+    if (localShares)
+        return *localShares;
+    localShares.emplace();
+    const std::string server = "\\\\" + LocalServerName();
+    net::NetTable shares;
+    try {
+        shares = NewFacade().EnumShares(server);
+    } catch (const MallowError& error) {
+        // No server here at all means no share of this machine; one that answers but refuses
+        // (no rights, a wrong password) is said, as any server's answer is.
+        if (error.Description() != net::modErrMsgs::GetNetErrorText(53, false) &&
+            error.Description() != net::modErrMsgs::GetNetErrorText(1722, false))
+            throw;
+        return *localShares;
+    }
+    for (int row = 0; !shares.IsEmpty() && row < shares.Rows(); ++row) {
+        const auto type = static_cast<std::uint32_t>(net::NumberOf(shares(6, row)));
+        const std::string name = net::TextOf(shares(0, row));
+        const std::string serverPath = net::TextOf(shares(2, row));
+        // Disk shares only: not the named pipes of IPC$ nor printers.
+        if ((type & 0x0FFFFFFF) != 0 || name.empty() || serverPath.empty())
+            continue;
+        std::string folder = HasDriveLetter(serverPath) ? serverPath.substr(2) : serverPath;
+        std::replace(folder.begin(), folder.end(), '\\', '/');
+        if (folder.empty() || folder[0] != '/')
+            continue;
+        std::error_code ec;
+        const auto resolved = std::filesystem::weakly_canonical(folder, ec);
+        if (!ec)
+            folder = resolved.string();
+        while (folder.size() > 1 && folder.back() == '/')
+            folder.pop_back();
+        localShares->push_back({folder, server + "\\" + name, serverPath});
+        sharePaths[Lower(server) + "\\" + Lower(name)] = serverPath;
+    }
+    return *localShares;
+}
+
+std::optional<std::pair<MultiUser::LocalShare, std::string>>
+MultiUser::LocalShareOf(const std::string& path)
+{
+    if (path.empty() || path[0] != '/')
+        return std::nullopt;
+    std::error_code ec;
+    auto resolved = std::filesystem::weakly_canonical(path, ec);
+    const std::string real = ec ? path : resolved.string();
+    std::optional<std::pair<LocalShare, std::string>> best;
+    for (const LocalShare& share : LocalShares()) {
+        const auto below = share.folder == "/" ? std::optional<std::string>(real.substr(1))
+                                               : platform::PathBelow(real, share.folder);
+        if (below && (!best || share.folder.size() > best->first.folder.size()))
+            best.emplace(share, *below);
+    }
+    return best;
+}
+
+void MultiUser::ForgetServerAnswers()
+{
+    sharePaths.clear();
+    localShares.reset();
 }
 
 MultiUser::Location MultiUser::GetUNCPath(const std::string& path)
@@ -175,6 +260,17 @@ MultiUser::Location MultiUser::GetUNCPath(const std::string& path)
     const std::string drive = GetDrive(path);
     std::string remote;
     const net::NetServices& net = services.net;
+    // A folder of this machine that its own server shares is reached through that server.
+    const std::vector<platform::MountEntry> mounts =
+        services.mounts ? services.mounts() : platform::ReadMountTable();
+    if (!platform::NetworkConnectionOf(path, mounts)) {
+        if (const auto local = LocalShareOf(path)) {
+            std::string rest = local->second;
+            std::replace(rest.begin(), rest.end(), '/', '\\');
+            const std::string unc = local->first.remote + (rest.empty() ? "" : "\\" + rest);
+            return {GetDrive(unc), PathWODrive(unc)};
+        }
+    }
     if (!net.provider || GetRemoteName(*net.provider, drive, remote) != 0)
         throw MallowError(MultiUserError, "MultiUser.GetUNCPath()",
                           std::string("Could not retrieve the UNC path.") + CRLF +
@@ -197,7 +293,7 @@ void MultiUser::ResetTables()
     OpenFiles.clear();
     LockEntries.clear();
     Sessions.clear();
-    sharePaths.clear();
+    ForgetServerAnswers();
     addresses.clear();
     lookupDeadline = std::chrono::steady_clock::now() + NameLookupBudget;
 }
@@ -391,7 +487,7 @@ std::vector<const LockEntry*> MultiUser::EntriesOf(const SessionRow& session)
 bool MultiUser::AnyUsers(const std::string& path)
 {
     return Guarded("AnyUsers", [&] {
-        sharePaths.clear();
+        ForgetServerAnswers();
         const Location location = GetUNCPath(path);
         const net::NetTable files = NewFacade().EnumFiles(location.server);
         for (int row = 0; !files.IsEmpty() && row < files.Rows(); ++row) {
@@ -510,7 +606,7 @@ std::int32_t MultiUser::GetLDBFileID(const std::string& lockFilePath,
     return Guarded("GetLDBFileID", [&] {
         LockFileOpenFiles.clear();
         LockFileSessions.clear();
-        sharePaths.clear();
+        ForgetServerAnswers();
         GetLDBUsers(lockFilePath);
         for (const OpenFileRow& file : std::vector<OpenFileRow>(LockFileOpenFiles))
             GetLockFileComputerName(lockFilePath, file.userName, file.fileId);

@@ -133,10 +133,13 @@ public:
     MultiUser(const MultiUser&) = delete;
     MultiUser& operator=(const MultiUser&) = delete;
 
-    /// "\\server" of a UNC path; the mount point that holds a local path.
+    /// "\\server" of a UNC path; the mount point that holds a local path, or for a local path
+    /// that a share of this machine's own SMB server exports, the share's folder.
     std::string GetDrive(const std::string& path);
     /// A UNC path without "\\server\"; a local path without its drive and the separator after it.
     std::string PathWODrive(const std::string& path);
+    /// How this machine's own SMB server is reached: $MALLOW_LOCAL_SERVER, else 127.0.0.1.
+    static std::string LocalServerName();
 
     void GetUsers(const std::string& path);
     bool GetLDBUsers(const std::string& path);
@@ -185,6 +188,19 @@ private:
         std::string key;    ///< share\folder\file
     };
     Location GetUNCPath(const std::string& path);
+    struct LocalShare
+    {
+        std::string folder;     ///< the exported folder, links resolved
+        std::string remote;     ///< \\server\share
+        std::string serverPath; ///< the folder as the server names it (C:\srv\Data)
+    };
+    /// The disk shares of this machine's own SMB server, asked once per top-level operation;
+    /// none when no server answers there.
+    const std::vector<LocalShare>& LocalShares();
+    /// The share that exports the folder holding `path` (links resolved; the longest folder
+    /// wins) and the rest of the path below it.
+    std::optional<std::pair<LocalShare, std::string>> LocalShareOf(const std::string& path);
+    void ForgetServerAnswers();
     net::cNetCalls& NewFacade();
     void CollectOpenFiles(const std::string& path, std::vector<OpenFileRow>& table);
     void CollectSessions(const std::string& path, const std::string& userName,
@@ -209,6 +225,7 @@ private:
     std::unique_ptr<net::cNetCalls> facade;
     // Looked up once per top-level operation.
     std::map<std::string, std::optional<std::string>> sharePaths;
+    std::optional<std::vector<LocalShare>> localShares;
     std::map<std::string, std::vector<std::string>> addresses;
     std::chrono::steady_clock::time_point lookupDeadline;
 };

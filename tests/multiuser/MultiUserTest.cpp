@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <thread>
 
@@ -81,6 +82,33 @@ public:
             return 2;
         closed.push_back(id);
         files.erase(it);
+        return 0;
+    }
+    /// The shares of this machine's own server, asked at level 2: the shares of sharePaths
+    /// that localShares names, and the named pipes of IPC$.
+    std::vector<std::string> localShares;
+    std::vector<std::string> shareListsAskedOf;
+    S NetShareEnum(const char16_t* serverName, std::uint32_t level, std::uint8_t** buf,
+                   std::uint32_t, std::uint32_t* read, std::uint32_t* total,
+                   std::uint32_t*) override
+    {
+        calls.push_back("NetShareEnum " + std::to_string(level));
+        shareListsAskedOf.push_back(platform::ToUtf8(serverName));
+        *buf = nullptr;
+        *read = *total = 0;
+        if (level != 2)
+            return 5;
+        platform::NetBufferWriter w(sizeof(platform::SHARE_INFO_2) * (localShares.size() + 1),
+                                    4096);
+        auto* records = w.Records<platform::SHARE_INFO_2>();
+        std::size_t i = 0;
+        for (const std::string& name : localShares)
+            records[i++] = {w.Add(U(name)), 0, w.Add(u""), 0, 0, 0, w.Add(U(sharePaths[name])),
+                            nullptr};
+        records[i++] = {w.Add(u"IPC$"), 0x80000003u, w.Add(u"IPC"), 0, 0, 0, w.Add(u"C:\\tmp"),
+                        nullptr};
+        *buf = w.Release();
+        *read = *total = static_cast<std::uint32_t>(i);
         return 0;
     }
     S NetShareGetInfo(const char16_t*, const char16_t* share, std::uint32_t,
@@ -263,8 +291,67 @@ TEST_F(MultiUserTest, ALocalPathIsNoNetworkPathAndNoServerIsAsked)
         EXPECT_EQ(description,
                   "Could not retrieve the UNC path.\r\nThe path may not be on a network.");
     }
-    EXPECT_TRUE(server.calls.empty());
+    // The only question is this machine's own share list, once an operation; no share of it
+    // exports /tmp.
+    for (const std::string& call : server.calls)
+        EXPECT_EQ(call, "NetShareEnum 2");
+    EXPECT_LE(server.calls.size(), 5u);
     EXPECT_TRUE(sender.sent.empty());
+}
+
+// A local path inside a folder that this machine's own server shares is reached through that
+// server, by the share whose folder holds it most closely, also through a link into it.
+TEST_F(MultiUserTest, ALocalPathInALocalShareIsThatSharesPath)
+{
+    test::TempFolder root;
+    const std::string data = root.File("srv/Data");
+    std::filesystem::create_directories(data + "/Sales");
+    std::filesystem::create_directories(data + "/Orders");
+    std::filesystem::create_symlink(data + "/Orders", root.File("orders-link"));
+    std::string serverData = "C:" + data;
+    std::replace(serverData.begin(), serverData.end(), '/', '\\');
+    server.sharePaths = {{"Data", serverData}, {"Sales", serverData + "\\Sales"}};
+    server.localShares = {"Data", "Sales"};
+    services.mounts = [] { return std::vector<platform::MountEntry>{{"/", "/", "ext4", "/dev/vda", ""}}; };
+    MultiUser mu(services);
+
+    EXPECT_EQ(mu.GetDrive(data + "/Orders/orders.mdb"), data);
+    EXPECT_EQ(mu.PathWODrive(data + "/Orders/orders.mdb"), "Orders/orders.mdb");
+    // The longest folder wins: Sales lies inside Data and is a share of its own.
+    EXPECT_EQ(mu.GetDrive(data + "/Sales/sales.mdb"), data + "/Sales");
+    EXPECT_EQ(mu.PathWODrive(data + "/Sales/sales.mdb"), "sales.mdb");
+
+    // The server lists the open files by its own path of them.
+    server.files = {{serverData + "\\Sales\\sales.mdb", "ann", 7},
+                    {serverData + "\\Orders\\orders.mdb", "bob", 8},
+                    {serverData + "\\Orders\\other.mdb", "cy", 9}};
+    server.sessions = {{"WS1", "ann"}, {"WS2", "bob"}};
+    files.files[data + "/Sales/sales.ldb"] = Record("WS1", "Admin");
+    files.files[root.File("orders-link") + "/orders.ldb"] = Record("WS2", "Sue");
+    server.calls.clear();
+    server.shareListsAskedOf.clear();
+    EXPECT_TRUE(mu.AnyUsers(data + "/Sales/sales.mdb"));
+    const std::vector<UserInfoRow> rows = mu.GetUserInfo(root.File("orders-link") + "/orders.mdb");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].computerName, "WS2");
+    EXPECT_EQ(rows[0].accessUserId, "Sue");
+    EXPECT_EQ(rows[0].fileId, 8);
+    // Asked of this machine's server, once for each of the two operations.
+    EXPECT_EQ(server.shareListsAskedOf,
+              std::vector<std::string>({"\\\\127.0.0.1", "\\\\127.0.0.1"}));
+
+    EXPECT_TRUE(mu.CloseFileAllUsers(data + "/Sales/sales.mdb"));
+    EXPECT_EQ(server.closed, std::vector<std::uint32_t>({7}));
+
+    // A folder beside the shares is no network path.
+    std::filesystem::create_directories(root.File("srv/Other"));
+    try {
+        mu.AnyUsers(root.File("srv/Other/x.mdb"));
+        ADD_FAILURE() << "a folder no share exports was taken for a network path";
+    } catch (const MallowError& error) {
+        EXPECT_EQ(error.Description(),
+                  "Could not retrieve the UNC path.\r\nThe path may not be on a network.");
+    }
 }
 
 TEST_F(MultiUserTest, LockFileFieldsAndBadLockFiles)
