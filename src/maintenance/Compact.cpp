@@ -62,6 +62,7 @@ bool Compact::CompactApplication(long appId, const std::string& path, const std:
     Work->progress.ClearStop();
     LastBackupSucceeded.reset();
     LastBackupText.clear();
+    LastSizeBefore = LastSizeAfter = -1;
     std::optional<Failure> failure;
     std::int64_t sizeBefore = 0;
     // The file the path leads to now is the one compacted and then backed up: a path swapped
@@ -77,6 +78,7 @@ bool Compact::CompactApplication(long appId, const std::string& path, const std:
                 RaiseRuntimeError(err::PathNotFound, "Compact");
             database = IdentityOf(path);
             sizeBefore = FileLength(path);
+            LastSizeBefore = sizeBefore;
 
             engine::DBEngine& dbEngine = engine::Engine();
             if (!workgroupFile.empty()) {
@@ -126,6 +128,7 @@ bool Compact::CompactApplication(long appId, const std::string& path, const std:
             appId, path, BackupFolder + SeparatorOf(BackupFolder) + FileNameOfPath(path), database);
     std::int64_t sizeAfter = 0;
     Work->Run([&] { sizeAfter = FileLength(path); });
+    LastSizeAfter = sizeAfter;
     auto& log = *config.LogRecordset;
     log.AddNew();
     log.SetField("App ID", appId);

@@ -50,6 +50,11 @@ public:
     bool BackupApplication(long appId, const std::string& source, const std::string& target,
                            const std::optional<FileIdentity>& compacted = std::nullopt);
 
+    /// The lengths of the database before and after the last compaction; -1 where they were not
+    /// measured (a missing file, a failed compaction).
+    std::int64_t LastSizeBefore = -1;
+    std::int64_t LastSizeAfter = -1;
+
     /// The back-up folder of the current maintenance pass.
     std::string BackupFolder;
     /// The outcome of the last back-up (its text is replaced in LastResultText when the

@@ -135,6 +135,7 @@ void MaintenanceRun::RunMaintenance(bool backUp)
                 }
                 Ignoring([&] {
                     work.Run([&] { record.disconnected = users.CloseFileAllUsers(record.path); });
+                    record.usersDisconnected = users.DisconnectedUsers();
                 });
                 Ignoring([&] {
                     work.Run([&] { users.CloseFileAllUsers(LockFileOf(record.path)); });
@@ -147,6 +148,8 @@ void MaintenanceRun::RunMaintenance(bool backUp)
                                                           user, userPassword, backUp);
         });
         record.outcome = lastResultText;
+        record.sizeBefore = compact.LastSizeBefore;
+        record.sizeAfter = compact.LastSizeAfter;
         record.backedUp = compact.LastBackupSucceeded;
         record.backupOutcome = compact.LastBackupText;
         if (OnDatabaseDone)

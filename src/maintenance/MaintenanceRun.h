@@ -3,6 +3,7 @@
 #include "maintenance/Compact.h"
 #include "multiuser/MultiUser.h"
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -40,6 +41,11 @@ struct PassRecord
     std::optional<bool> backedUp; ///< nothing when no back-up was made
     std::string outcome;          ///< the compaction's outcome text
     std::string backupOutcome;
+    /// The file's length before and after the compaction; -1 when it was not measured.
+    std::int64_t sizeBefore = -1;
+    std::int64_t sizeAfter = -1;
+    /// How many users' handles on the database were closed.
+    int usersDisconnected = 0;
 };
 
 /// The pass over every application: warn and disconnect users where asked, compact, back up.

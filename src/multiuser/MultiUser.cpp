@@ -243,6 +243,16 @@ MultiUser::LocalShareOf(const std::string& path)
     return best;
 }
 
+std::string MultiUser::ServerOf(const std::string& path)
+{
+    try {
+        ForgetServerAnswers();
+        return GetUNCPath(path).server;
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
 void MultiUser::ForgetServerAnswers()
 {
     sharePaths.clear();
@@ -580,6 +590,7 @@ bool MultiUser::CloseFileAllUsers(const std::string& path)
         AccessGetUsers(path);
         // A handle is closed once, however many records name its computer: a second close
         // of a handle that is gone would fail and end the pass.
+        disconnectedUsers = 0;
         std::vector<std::int32_t> closed;
         std::set<std::string> notified;
         for (const SessionRow& session : std::vector<SessionRow>(Sessions)) {
@@ -589,6 +600,7 @@ bool MultiUser::CloseFileAllUsers(const std::string& path)
                 continue;
             if (CloseFile(path, session.fileId)) {
                 closed.push_back(session.fileId);
+                ++disconnectedUsers;
                 // The notice follows the disconnection, once per computer.
                 if (notified.insert(Lower(session.computerName)).second)
                     services.sender->SendTo(NetSendCommandLine(session.computerName, notice),

@@ -103,6 +103,8 @@ public:
     virtual bool AnyUsers(const std::string& path) = 0;
     virtual void SendMessageToUsers(const std::string& path, const std::string& message) = 0;
     virtual bool CloseFileAllUsers(const std::string& path) = 0;
+    /// How many users' handles the last CloseFileAllUsers closed.
+    virtual int DisconnectedUsers() const { return 0; }
 };
 
 /// What MultiUser works through. Tests hand in their own; the program uses DefaultServices().
@@ -156,6 +158,10 @@ public:
     /// Closes one handle and waits until the server no longer lists it.
     bool CloseFile(const std::string& path, std::int32_t fileId);
     bool CloseFileAllUsers(const std::string& path) override;
+    int DisconnectedUsers() const override { return disconnectedUsers; }
+    /// "\\server" of the server that holds the database, as every server operation finds it;
+    /// "" when it is on no network path or the server cannot say.
+    std::string ServerOf(const std::string& path);
     std::int32_t GetLDBFileID(const std::string& lockFilePath, const std::string& ntUserName,
                               const std::string& computerName);
     /// Sends `message` to one computer with the network message command line.
@@ -228,6 +234,7 @@ private:
     std::optional<std::vector<LocalShare>> localShares;
     std::map<std::string, std::vector<std::string>> addresses;
     std::chrono::steady_clock::time_point lookupDeadline;
+    int disconnectedUsers = 0;
 };
 
 } // namespace mallow::multiuser
