@@ -12,7 +12,9 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace mallow;
 using namespace mallow::multiuser;
@@ -526,6 +528,29 @@ TEST_F(MultiUserTest, AFailedCloseIsRaisedUnderTheOperationsName)
     EXPECT_EQ(ErrorNumber([&] { mu.CloseFile(db, 99); }, &source, &description), MultiUserError);
     EXPECT_EQ(source, "MultiUser.CloseFile()");
     EXPECT_EQ(description, "The system cannot find the file specified.");
+}
+
+} // namespace
+
+namespace {
+
+// The reader of this machine's lock files: a pipe or a link in a lock file's place is refused
+// at once, a huge sparse file costs no more than the records a database admits.
+TEST(LockFileReader, ReadsOnlyRegularFilesAndOnlyTheirStart)
+{
+    test::TempFolder folder;
+    FileReader& files = *DefaultMultiUserServices(net::NetServices{}).files;
+    const std::string sparse = folder.File("huge.ldb");
+    test::WriteFile(sparse, "");
+    ASSERT_EQ(truncate(sparse.c_str(), off_t{4} << 30), 0);
+    EXPECT_EQ(files.Read(sparse, MaxLockRecords * 64 + 1).size(), MaxLockRecords * 64 + 1);
+
+    const std::string pipe = folder.File("pipe.ldb");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_THROW(files.Read(pipe, 100), MallowError);
+    const std::string link = folder.File("link.ldb");
+    std::filesystem::create_symlink(sparse, link);
+    EXPECT_THROW(files.Read(link, 100), MallowError);
 }
 
 } // namespace
