@@ -86,6 +86,28 @@ void PressKey(frmMain& form, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::
     QTest::keyClick(focus && focus->window() == &form ? focus : &form, key, modifiers);
 }
 
+/// A registered database that another SQLite program holds a write transaction on, so that
+/// its compaction waits, and the window started on it.
+struct HeldDatabase
+{
+    test::ConfigFixture config;
+    test::TempFolder data;
+    const std::string path = data.File("sales.mdb");
+    std::unique_ptr<test::StartedForm> window;
+    std::unique_ptr<test::ChildProcess> writer;
+
+    explicit HeldDatabase(int rows)
+    {
+        test::MakeManagedDatabase(path, rows, true);
+        config.AddApp(path);
+        window = std::make_unique<test::StartedForm>(config.ProgramFolder());
+        writer = std::make_unique<test::ChildProcess>(test::SqliteClientCommand(path, "delete"));
+        const auto ready = writer->ReadLine();
+        QVERIFY(ready && ready->rfind("ready", 0) == 0);
+        QCOMPARE(writer->Ask("begin-write"), std::string("ok"));
+    }
+};
+
 } // namespace
 
 class LongWorkTest : public QObject
@@ -98,15 +120,11 @@ private slots:
     void TheWindowAnswersWhileADatabaseIsCompacted()
     {
         const ShortLockWait wait(8000);
-        test::ConfigFixture config;
-        test::TempFolder data;
-        const std::string path = data.File("sales.mdb");
-        test::MakeManagedDatabase(path, 400000, true);
-        config.AddApp(path);
-        test::StartedForm s(config.ProgramFolder());
-        test::ChildProcess writer(test::SqliteClientCommand(path, "delete"));
-        QVERIFY(writer.ReadLine()->rfind("ready", 0) == 0);
-        QCOMPARE(writer.Ask("begin-write"), std::string("ok"));
+        HeldDatabase held(400000);
+        const std::string& path = held.path;
+        test::ConfigFixture& config = held.config;
+        test::StartedForm& s = *held.window;
+        test::ChildProcess& writer = *held.writer;
 
         QLineEdit* box = s.form->tabResults->txtRemoveDataBefore;
         bool disabledDuring = false;
@@ -162,17 +180,13 @@ private slots:
     void EscapeStopsACompactionBeforeItsCommit()
     {
         const ShortLockWait wait(8000);
-        test::ConfigFixture config;
-        test::TempFolder data;
-        const std::string path = data.File("sales.mdb");
-        test::MakeManagedDatabase(path, 20000, true);
+        HeldDatabase held(20000);
+        const std::string& path = held.path;
+        test::ConfigFixture& config = held.config;
+        test::StartedForm& s = *held.window;
+        std::unique_ptr<test::ChildProcess>& writer = held.writer;
+        // The writer's transaction is not in the file until it commits.
         const std::string before = test::ReadFile(path);
-        config.AddApp(path);
-        test::StartedForm s(config.ProgramFolder());
-        auto writer =
-            std::make_unique<test::ChildProcess>(test::SqliteClientCommand(path, "delete"));
-        QVERIFY(writer->ReadLine()->rfind("ready", 0) == 0);
-        QCOMPARE(writer->Ask("begin-write"), std::string("ok"));
 
         bool pressed = false;
         Ticker ticker(20);
@@ -212,15 +226,10 @@ private slots:
     void AFailedCompactionGivesTheCommandsBack()
     {
         const ShortLockWait wait(1500);
-        test::ConfigFixture config;
-        test::TempFolder data;
-        const std::string path = data.File("sales.mdb");
-        test::MakeManagedDatabase(path, 2000, true);
-        config.AddApp(path);
-        test::StartedForm s(config.ProgramFolder());
-        test::ChildProcess writer(test::SqliteClientCommand(path, "delete"));
-        QVERIFY(writer.ReadLine()->rfind("ready", 0) == 0);
-        QCOMPARE(writer.Ask("begin-write"), std::string("ok"));
+        HeldDatabase held(2000);
+        const std::string& path = held.path;
+        test::StartedForm& s = *held.window;
+        test::ChildProcess& writer = *held.writer;
         // Hidden in the tray meanwhile, the window shows the work in the icon's tip.
         std::string tip;
         Ticker ticker(20);
@@ -254,15 +263,10 @@ private slots:
     void ClosingDuringTheWorkClosesAfterTheLogRow()
     {
         const ShortLockWait wait(8000);
-        test::ConfigFixture config;
-        test::TempFolder data;
-        const std::string path = data.File("sales.mdb");
-        test::MakeManagedDatabase(path, 2000, true);
-        config.AddApp(path);
-        test::StartedForm s(config.ProgramFolder());
-        test::ChildProcess writer(test::SqliteClientCommand(path, "delete"));
-        QVERIFY(writer.ReadLine()->rfind("ready", 0) == 0);
-        QCOMPARE(writer.Ask("begin-write"), std::string("ok"));
+        HeldDatabase held(2000);
+        test::ConfigFixture& config = held.config;
+        test::StartedForm& s = *held.window;
+        test::ChildProcess& writer = *held.writer;
         bool stillOpen = false;
         Ticker ticker(20);
         ticker.onTick = [&](int tick) {
