@@ -135,11 +135,8 @@ void OpenForCompaction(CompactionSource& source, const std::string& path,
         RaiseJet(jet::CouldNotFindFile, path);
     // The work is done on one file from its first look to its end: a path that leads to
     // another file than the caller looked at, or than SQLite opened below, is refused.
-    const auto sameFile = [&](const struct stat& other) {
-        return other.st_dev == source.st.st_dev && other.st_ino == source.st.st_ino;
-    };
-    if (expected && (expected->device != static_cast<std::uint64_t>(source.st.st_dev) ||
-                     expected->inode != static_cast<std::uint64_t>(source.st.st_ino)))
+    if (expected && *expected != FileIdentity{static_cast<std::uint64_t>(source.st.st_dev),
+                                              static_cast<std::uint64_t>(source.st.st_ino)})
         RaiseJet(jet::FileInUse, path);
 
     // Outside a hold of its own the compaction takes one for its length; inside it, only
@@ -160,9 +157,7 @@ void OpenForCompaction(CompactionSource& source, const std::string& path,
         RaiseCompactFailure(rc, native, path);
     sqlite3_file* file = nullptr;
     sqlite3_file_control(raw, "main", SQLITE_FCNTL_FILE_POINTER, &file);
-    struct stat opened = {};
-    const int fd = SqliteDescriptor(file, source.st);
-    if (fd < 0 || fstat(fd, &opened) != 0 || !sameFile(opened))
+    if (SqliteDescriptor(file, source.st) < 0)
         RaiseJet(jet::FileInUse, path);
     sqlite3_extended_result_codes(raw, 1);
     // Clients that keep no lock file are kept out by SQLite's own locks: the compaction waits

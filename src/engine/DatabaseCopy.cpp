@@ -23,30 +23,6 @@ using namespace support;
 
 constexpr auto CopyLockWait = std::chrono::seconds(10);
 
-// A file made in a folder by this copy, removed again (with a journal SQLite may have left)
-// unless kept; always through the folder, so that a link put in place of a name is removed
-// itself, never what it leads to.
-class CreatedInFolder
-{
-public:
-    CreatedInFolder(Folder& folder, std::string name) : folder(folder), name(std::move(name)) {}
-    ~CreatedInFolder()
-    {
-        if (kept)
-            return;
-        unlinkat(folder.Fd(), name.c_str(), 0);
-        unlinkat(folder.Fd(), (name + "-journal").c_str(), 0);
-    }
-    CreatedInFolder(const CreatedInFolder&) = delete;
-    CreatedInFolder& operator=(const CreatedInFolder&) = delete;
-    void Keep() { kept = true; }
-
-private:
-    Folder& folder;
-    std::string name;
-    bool kept = false;
-};
-
 // Copies a database file through the reads of SQLite's own file object, for file systems of
 // SQLite whose descriptor cannot be reached.
 void CopyThroughSqlite(sqlite3_file* file, Folder& folder, const std::string& name, Flush flush,
@@ -56,7 +32,7 @@ void CopyThroughSqlite(sqlite3_file* file, Folder& folder, const std::string& na
     if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
         RaiseFileError(EIO, "CopyDatabaseFile");
     OwnedFd out(folder.CreateFile(name));
-    CreatedInFolder created(folder, name);
+    CreatedFile created(name, folder.Fd());
     if (fchmod(out.Get(), mode & 0777) != 0)
         RaiseFileError(errno, "CopyDatabaseFile");
     std::vector<char> buffer(1 << 20);
@@ -87,7 +63,7 @@ void CopyThroughBackup(sqlite3* source, Folder& folder, const std::string& name,
                        mode_t mode)
 {
     OwnedFd out(folder.CreateFile(name));
-    CreatedInFolder created(folder, name);
+    CreatedFile created(name, folder.Fd());
     fchmod(out.Get(), mode & 0777);
     // SQLite opens files by name: the new file is named through the folder this copy holds.
     const std::string target = "/proc/self/fd/" + std::to_string(folder.Fd()) + "/" + name;

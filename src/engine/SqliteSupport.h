@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <fcntl.h>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -48,16 +49,21 @@ private:
     sqlite3_stmt* stmt = nullptr;
 };
 
-/// A file this call made, removed again (with a journal SQLite may have left) unless kept.
+/// A file this call made, removed again (with a journal SQLite may have left) unless kept. With
+/// a folder's descriptor the name is removed through that folder: a link put in its place is
+/// removed itself, never what it leads to.
 class CreatedFile
 {
 public:
-    explicit CreatedFile(std::string path) : path(std::move(path)) {}
+    explicit CreatedFile(std::string path, int folder = AT_FDCWD)
+        : path(std::move(path)), folder(folder)
+    {
+    }
     ~CreatedFile()
     {
         if (!kept) {
-            unlink(path.c_str());
-            unlink((path + "-journal").c_str());
+            unlinkat(folder, path.c_str(), 0);
+            unlinkat(folder, (path + "-journal").c_str(), 0);
         }
     }
     CreatedFile(const CreatedFile&) = delete;
@@ -66,6 +72,7 @@ public:
 
 private:
     std::string path;
+    int folder;
     bool kept = false;
 };
 

@@ -220,7 +220,6 @@ mallow::DatabaseReport Preview(mallow::engine::Recordset& apps, mallow::multiuse
     report.path = text("App");
     const mallow::engine::Value logOff = apps.Field("LogUsersOff");
     const bool disconnect = !logOff.IsNull() && logOff.ToLong() == 1;
-    report.server = users.ServerOf(report.path);
     std::string networkError;
     try {
         report.usersFound = users.AnyUsers(report.path);
@@ -235,6 +234,7 @@ mallow::DatabaseReport Preview(mallow::engine::Recordset& apps, mallow::multiuse
     } catch (const mallow::MallowError& error) {
         networkError = OneLine(error.Description());
     }
+    report.server = users.ServerOf(report.path);
     // Clients of Mallow's engine on this machine keep a database from being compacted too.
     std::vector<std::string> engineClients;
     try {

@@ -135,22 +135,27 @@ std::string MultiUser::GetDrive(const std::string& path)
         }
         if (HasDriveLetter(path))
             return path.substr(0, 2);
-        // On this machine the drive of a path is the mount that holds it; for a mount of the
-        // whole network that is the share's folder in it; for a folder that this machine's
-        // own server shares, that folder.
-        const std::vector<platform::MountEntry> mounts =
-            services.mounts ? services.mounts() : platform::ReadMountTable();
-        if (const auto connection = platform::NetworkConnectionOf(path, mounts))
-            return connection->drive;
-        if (const auto local = LocalShareOf(path))
-            return local->first.folder;
-        std::string deepest = "/";
-        for (const auto& mount : mounts) {
-            if (platform::PathBelow(path, mount.mountPoint) && mount.mountPoint.size() > deepest.size())
-                deepest = mount.mountPoint;
-        }
-        return deepest;
+        return DriveOfLocalPath(path).drive;
     });
+}
+
+MultiUser::LocalDrive MultiUser::DriveOfLocalPath(const std::string& path)
+{
+    // On this machine the drive of a path is the mount that holds it; for a mount of the whole
+    // network that is the share's folder in it; for a folder that this machine's own server
+    // shares, that folder.
+    const std::vector<platform::MountEntry> mounts =
+        services.mounts ? services.mounts() : platform::ReadMountTable();
+    if (const auto connection = platform::NetworkConnectionOf(path, mounts))
+        return {connection->drive, std::nullopt};
+    if (auto local = LocalShareOf(path))
+        return {local->first.folder, std::move(local)};
+    std::string deepest = "/";
+    for (const auto& mount : mounts) {
+        if (platform::PathBelow(path, mount.mountPoint) && mount.mountPoint.size() > deepest.size())
+            deepest = mount.mountPoint;
+    }
+    return {deepest, std::nullopt};
 }
 
 std::string MultiUser::PathWODrive(const std::string& path)
@@ -164,14 +169,10 @@ std::string MultiUser::PathWODrive(const std::string& path)
             const auto separator = std::find_if(path.begin(), path.end(), IsSeparator);
             return separator == path.end() ? std::string() : std::string(separator + 1, path.end());
         }
-        const std::vector<platform::MountEntry> mounts =
-            services.mounts ? services.mounts() : platform::ReadMountTable();
-        if (!platform::NetworkConnectionOf(path, mounts)) {
-            if (const auto local = LocalShareOf(path))
-                return local->second;
-        }
-        const std::string drive = GetDrive(path);
-        const auto below = platform::PathBelow(path, drive);
+        const LocalDrive local = DriveOfLocalPath(path);
+        if (local.share)
+            return local.share->second;
+        const auto below = platform::PathBelow(path, local.drive);
         return below ? *below : path.substr(1);
     });
 }
@@ -246,7 +247,6 @@ MultiUser::LocalShareOf(const std::string& path)
 std::string MultiUser::ServerOf(const std::string& path)
 {
     try {
-        ForgetServerAnswers();
         return GetUNCPath(path).server;
     } catch (const std::exception&) {
         return {};
@@ -267,20 +267,17 @@ MultiUser::Location MultiUser::GetUNCPath(const std::string& path)
         std::replace(server.begin(), server.end(), '/', '\\');
         return {server, PathWODrive(path)};
     }
-    const std::string drive = GetDrive(path);
+    const LocalDrive local = Guarded("GetDrive", [&] { return DriveOfLocalPath(path); });
+    const std::string& drive = local.drive;
+    // A folder of this machine that its own server shares is reached through that server.
+    if (local.share) {
+        std::string rest = local.share->second;
+        std::replace(rest.begin(), rest.end(), '/', '\\');
+        const std::string unc = local.share->first.remote + (rest.empty() ? "" : "\\" + rest);
+        return {GetDrive(unc), PathWODrive(unc)};
+    }
     std::string remote;
     const net::NetServices& net = services.net;
-    // A folder of this machine that its own server shares is reached through that server.
-    const std::vector<platform::MountEntry> mounts =
-        services.mounts ? services.mounts() : platform::ReadMountTable();
-    if (!platform::NetworkConnectionOf(path, mounts)) {
-        if (const auto local = LocalShareOf(path)) {
-            std::string rest = local->second;
-            std::replace(rest.begin(), rest.end(), '/', '\\');
-            const std::string unc = local->first.remote + (rest.empty() ? "" : "\\" + rest);
-            return {GetDrive(unc), PathWODrive(unc)};
-        }
-    }
     if (!net.provider || GetRemoteName(*net.provider, drive, remote) != 0)
         throw MallowError(MultiUserError, "MultiUser.GetUNCPath()",
                           std::string("Could not retrieve the UNC path.") + CRLF +

@@ -160,7 +160,8 @@ public:
     bool CloseFileAllUsers(const std::string& path) override;
     int DisconnectedUsers() const override { return disconnectedUsers; }
     /// "\\server" of the server that holds the database, as every server operation finds it;
-    /// "" when it is on no network path or the server cannot say.
+    /// "" when it is on no network path or the server cannot say. Part of the last operation:
+    /// the share list it had is asked again only when it had none.
     std::string ServerOf(const std::string& path);
     std::int32_t GetLDBFileID(const std::string& lockFilePath, const std::string& ntUserName,
                               const std::string& computerName);
@@ -207,6 +208,13 @@ private:
     /// wins) and the rest of the path below it.
     std::optional<std::pair<LocalShare, std::string>> LocalShareOf(const std::string& path);
     void ForgetServerAnswers();
+    struct LocalDrive
+    {
+        std::string drive;
+        /// When a share of this machine's server holds the path: the share and the rest.
+        std::optional<std::pair<LocalShare, std::string>> share;
+    };
+    LocalDrive DriveOfLocalPath(const std::string& path);
     net::cNetCalls& NewFacade();
     void CollectOpenFiles(const std::string& path, std::vector<OpenFileRow>& table);
     void CollectSessions(const std::string& path, const std::string& userName,

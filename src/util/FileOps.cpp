@@ -293,9 +293,4 @@ void SyncFolder(const std::string& folder)
         RaiseFileError(errno, Source, true);
 }
 
-std::vector<std::string> FolderFileNames(const std::string& folder)
-{
-    return Folder(folder).RegularFileNames();
-}
-
 } // namespace mallow

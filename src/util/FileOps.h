@@ -85,9 +85,6 @@ void CopyDescriptorToFile(int sourceFd, Folder& folder, const std::string& name,
 /// Flushes a file's data, or a folder's entries, to disk.
 void SyncFile(const std::string& path);
 void SyncFolder(const std::string& folder);
-/// The names of the regular files in a folder (no links, no folders), in the order the folder
-/// gives them; raises 76 when the folder does not exist.
-std::vector<std::string> FolderFileNames(const std::string& folder);
 
 /// Raises the runtime error that matches an errno value of a file operation.
 [[noreturn]] void RaiseFileError(int error, const std::string& source, bool aboutFolder = false);

@@ -150,11 +150,8 @@ void WorkRunner::Run(const std::function<void()>& work)
 
 BusyScope::BusyScope(WorkRunner& runner) : runner(runner)
 {
-    if (runner.depth++ == 0) {
-        runner.progress.ClearStop();
-        if (runner.busyChanged)
-            runner.busyChanged(true);
-    }
+    if (runner.depth++ == 0 && runner.busyChanged)
+        runner.busyChanged(true);
 }
 
 BusyScope::~BusyScope()
