@@ -1,16 +1,9 @@
 #include "PassReport.h"
 
-#include "util/FileOps.h"
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace mallow {
 
@@ -193,32 +186,6 @@ std::string JsonLine(const PassSummary& pass)
         out << ",\"error\":" << JsonString(pass.error);
     out << ",\"exit_status\":" << pass.exitStatus << "}";
     return out.str();
-}
-
-void WriteFileInOneStep(const std::string& path, const std::string& text, unsigned mode)
-{
-    std::string temporary = path + ".XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0)
-        RaiseFileError(errno, "WriteFileInOneStep");
-    int error = fchmod(fd, static_cast<mode_t>(mode & 0777)) == 0 ? 0 : errno;
-    for (std::size_t done = 0; error == 0 && done < text.size();) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno != EINTR)
-            error = errno;
-        else if (n > 0)
-            done += static_cast<std::size_t>(n);
-    }
-    if (error == 0 && fsync(fd) != 0)
-        error = errno;
-    if (close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && rename(temporary.c_str(), path.c_str()) != 0)
-        error = errno;
-    if (error != 0) {
-        unlink(temporary.c_str());
-        RaiseFileError(error, "WriteFileInOneStep");
-    }
 }
 
 } // namespace mallow

@@ -72,9 +72,4 @@ std::string JsonLine(const PassSummary& pass);
 /// A JSON string literal of a UTF-8 text.
 std::string JsonString(const std::string& text);
 
-/// Writes `text` to `path` in one step: into a new file beside it, flushed, mode `mode`, then
-/// renamed over the old one, so that a reader (the node exporter) never sees a part. Raises the
-/// runtime's file errors; nothing is left behind on failure.
-void WriteFileInOneStep(const std::string& path, const std::string& text, unsigned mode = 0644);
-
 } // namespace mallow

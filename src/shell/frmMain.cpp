@@ -411,9 +411,9 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
-    // A pass that lets events through must not lose its database objects under it: it stops
-    // after the current database and the window closes then.
-    if (passRunning || Work.Busy()) {
+    // Work that lets events through must not lose its database objects under it: a pass stops
+    // after the current database, and the window closes once the work is done.
+    if (Work.Busy()) {
         ContinueRun = false;
         closeAfterWork = true;
         event->ignore();
@@ -501,7 +501,7 @@ private:
 
 void frmMain::RunMaintenance(bool backUp, bool quietWhenBusy)
 {
-    if (passRunning || Work.Busy())
+    if (Work.Busy())
         return;
     const PassLock lock(ConfigFolder());
     if (!lock.Held() && quietWhenBusy)
@@ -515,12 +515,6 @@ void frmMain::RunMaintenance(bool backUp, bool quietWhenBusy)
     // Multi-User tab's goes on serving the window.
     multiuser::MultiUser passUsers(UsersServices(services, netReporter));
     MaintenanceRun pass(Config, CompactModule, *this, host, passUsers, ContinueRun, LastResultText);
-    struct Running
-    {
-        bool& flag;
-        explicit Running(bool& flag) : flag(flag) { flag = true; }
-        ~Running() { flag = false; }
-    } running(passRunning);
     pass.RunMaintenance(backUp);
 }
 

@@ -82,10 +82,9 @@ public:
     /// The scheduler: starts the maintenance pass when today's stored minute has come.
     void Timer1_Timer();
     /// The maintenance pass over every application. While another pass runs on the same
-    /// configuration database, here or in another process, it is refused (error 70), or left
-    /// out without a word when `quietWhenBusy`.
+    /// configuration database in another process, it is refused (error 70), or left out
+    /// without a word when `quietWhenBusy`; while this window works, it is left out.
     void RunMaintenance(bool backUp, bool quietWhenBusy = false);
-    bool PassRunning() const { return passRunning; }
     // The tray icon and the window's states (frmMainTray.cpp).
     /// Enables the tray menu's items for window state 0 (normal), 1 (minimized) or 2
     /// (maximized); other states change nothing.
@@ -184,7 +183,6 @@ private:
     WeeklySchedule schedule;
     bool startMinimized = false;
     bool unloaded = false;
-    bool passRunning = false;
     /// The window was closed while work ran: it closes once the work is done.
     bool closeAfterWork = false;
     QTimer* progressTimer = nullptr;

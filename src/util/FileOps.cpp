@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -273,6 +274,32 @@ int Folder::CreateFile(const std::string& name)
     if (out < 0)
         RaiseFileError(errno, Source);
     return out;
+}
+
+void WriteFileInOneStep(const std::string& path, const std::string& text, unsigned mode)
+{
+    std::string temporary = path + ".XXXXXX";
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0)
+        RaiseFileError(errno, Source);
+    int error = fchmod(fd, static_cast<mode_t>(mode & 0777)) == 0 ? 0 : errno;
+    for (std::size_t done = 0; error == 0 && done < text.size();) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno != EINTR)
+            error = errno;
+        else if (n > 0)
+            done += static_cast<std::size_t>(n);
+    }
+    if (error == 0 && fsync(fd) != 0)
+        error = errno;
+    if (close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && rename(temporary.c_str(), path.c_str()) != 0)
+        error = errno;
+    if (error != 0) {
+        unlink(temporary.c_str());
+        RaiseFileError(error, Source);
+    }
 }
 
 void SyncFile(const std::string& path)

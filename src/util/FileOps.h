@@ -82,6 +82,11 @@ private:
 void CopyDescriptorToFile(int sourceFd, Folder& folder, const std::string& name,
                           Flush flush = Flush::Now, unsigned mode = 0644);
 
+/// Writes `text` to `path` in one step: into a new file beside it, flushed, mode `mode`, then
+/// renamed over the old one, so that a reader never sees a part. Nothing is left behind on
+/// failure.
+void WriteFileInOneStep(const std::string& path, const std::string& text, unsigned mode = 0644);
+
 /// Flushes a file's data, or a folder's entries, to disk.
 void SyncFile(const std::string& path);
 void SyncFolder(const std::string& folder);
