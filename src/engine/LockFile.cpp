@@ -2,6 +2,7 @@
 
 #include "JetError.h"
 #include "util/DebugLog.h"
+#include "util/FileOps.h"
 #include "util/Paths.h"
 
 #include <algorithm>
@@ -88,22 +89,6 @@ std::size_t SlotsOf(const struct stat& st)
     const auto slots =
         (static_cast<std::size_t>(st.st_size) + LockRecordSize - 1) / LockRecordSize;
     return std::min(slots, LockFileMaxRecords);
-}
-
-// Opens a lock file without following a link, and without waiting on a device or a pipe
-// planted in its place: only a regular file is a lock file. -1 with errno otherwise.
-int OpenLockFile(const std::string& path, int flags, mode_t mode = 0)
-{
-    const int fd = open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
-    if (fd < 0)
-        return -1;
-    struct stat st = {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        errno = EINVAL;
-        return -1;
-    }
-    return fd;
 }
 
 // The registrations and holds of this process, so that they can be told from other clients.
@@ -212,9 +197,11 @@ GuardedFile OpenGuarded(const std::string& lockPath, std::string_view databasePa
     const mode_t mode = databaseKnown ? (database.st_mode & 0666) : 0666;
     for (int attempt = 0; attempt < 100; ++attempt) {
         GuardedFile guarded;
-        int raw = OpenLockFile(lockPath, O_RDWR);
+        // Only a regular file is a lock file: a link, a pipe or a device put in its place is
+        // never opened through nor waited on.
+        int raw = OpenRegularFile(lockPath, O_RDWR);
         if (raw < 0 && errno == ENOENT) {
-            raw = OpenLockFile(lockPath, O_RDWR | O_CREAT | O_EXCL, mode);
+            raw = OpenRegularFile(lockPath, O_RDWR | O_CREAT | O_EXCL, mode);
             guarded.created = raw >= 0;
             if (raw < 0 && errno == EEXIST)
                 continue;
@@ -261,7 +248,7 @@ Snapshot Inspect(std::string_view databasePath)
 {
     Snapshot snapshot;
     const std::string lockPath = LockFilePathFor(databasePath);
-    Descriptor fd(OpenLockFile(lockPath, O_RDONLY));
+    Descriptor fd(OpenRegularFile(lockPath, O_RDONLY));
     if (fd.Get() < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return snapshot;

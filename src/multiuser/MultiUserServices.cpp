@@ -17,7 +17,6 @@
 #include <pwd.h>
 #include <spawn.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -208,14 +207,9 @@ private:
     // or a device that would keep the read waiting.
     static std::string ReadLocal(const std::string& path, std::size_t maxBytes)
     {
-        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        const int fd = OpenRegularFile(path, O_RDONLY);
         if (fd < 0)
-            RaiseFileError(errno == ELOOP ? EACCES : errno, "MultiUser.ReadFile");
-        struct stat st = {};
-        if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            close(fd);
-            RaiseFileError(EACCES, "MultiUser.ReadFile");
-        }
+            RaiseFileError(errno == ELOOP || errno == EINVAL ? EACCES : errno, "MultiUser.ReadFile");
         std::string bytes;
         char buffer[65536];
         while (bytes.size() < maxBytes) {

@@ -5,6 +5,7 @@
 #include "platform/SambaOutput.h"
 #include "platform/SambaStatus.h"
 #include "platform/Utf16.h"
+#include "util/FileOps.h"
 
 #include <algorithm>
 #include <cctype>
@@ -240,8 +241,8 @@ std::string CredentialsFilePath()
 std::string CredentialsFileProblem(const std::string& path, int fd)
 {
     struct stat st = {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return path + " is not a file; Mallow does not use it.";
+    if (fstat(fd, &st) != 0)
+        return path + " cannot be read: " + std::strerror(errno) + ".";
     if (st.st_uid != geteuid())
         return path + " does not belong to you; Mallow does not use it (it must be yours and "
                       "readable by you alone).";
@@ -261,13 +262,14 @@ std::optional<NetCredentials> ReadCredentialsFile()
         return std::nullopt;
     // Checked as ssh checks keys: only a file of the user's own that nobody else may read or
     // change holds the user's password.
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    const int fd = OpenRegularFile(path, O_RDONLY);
     std::string problem;
     if (fd < 0) {
         if (errno == ENOENT)
             return std::nullopt;
-        problem = errno == ELOOP ? path + " is a symbolic link; Mallow does not use it."
-                                 : path + " cannot be read: " + std::strerror(errno) + ".";
+        problem = errno == ELOOP    ? path + " is a symbolic link; Mallow does not use it."
+                  : errno == EINVAL ? path + " is not a file; Mallow does not use it."
+                                    : path + " cannot be read: " + std::strerror(errno) + ".";
     } else {
         problem = CredentialsFileProblem(path, fd);
     }

@@ -160,6 +160,21 @@ void CopyDescriptorToFile(int sourceFd, Folder& folder, const std::string& name,
     CopyInto(sourceFd, out.fd, flush, mode, [&] { folder.RemoveEntry(name); });
 }
 
+int OpenRegularFile(const std::string& path, int flags, unsigned mode)
+{
+    const int fd = ::open(NativePath(path).c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                          static_cast<mode_t>(mode));
+    if (fd < 0)
+        return -1;
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
 FileIdentity IdentityOf(const std::string& path)
 {
     struct stat st

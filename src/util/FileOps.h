@@ -25,6 +25,11 @@ enum class Flush { Now, Later };
 /// A failed copy leaves no file behind.
 void CopyDescriptorToFile(int sourceFd, const std::string& to, Flush flush = Flush::Now,
                           unsigned mode = 0644);
+/// Opens a file where others may have put something else in its place: never through a
+/// symbolic link (errno ELOOP), never waiting on a pipe or a device, and only a regular file
+/// (errno EINVAL for anything else). `flags` are open's; -1 on failure.
+int OpenRegularFile(const std::string& path, int flags, unsigned mode = 0);
+
 /// Which file a path leads to, whatever names it has: its device and inode.
 struct FileIdentity
 {
