@@ -104,10 +104,21 @@ public:
             WorkRunner::Run(work);
             return;
         }
-        std::atomic<bool> done = false;
-        std::thread shower([&] {
+        // The line is shown until the work has ended, however it ends.
+        struct Shower
+        {
+            std::atomic<bool> done = false;
+            std::thread thread;
+            ~Shower()
+            {
+                done = true;
+                if (thread.joinable())
+                    thread.join();
+            }
+        } shower;
+        shower.thread = std::thread([&] {
             bool shown = false;
-            while (!done) {
+            while (!shower.done) {
                 const auto now = progress.Read();
                 if (now.active && now.elapsed >= 0.3) {
                     std::string line;
@@ -120,7 +131,7 @@ public:
                     std::fflush(stderr);
                     shown = true;
                 }
-                for (int i = 0; i < 4 && !done; ++i)
+                for (int i = 0; i < 4 && !shower.done; ++i)
                     std::this_thread::sleep_for(std::chrono::milliseconds(50));
             }
             if (shown) {
@@ -128,15 +139,7 @@ public:
                 std::fflush(stderr);
             }
         });
-        try {
-            WorkRunner::Run(work);
-        } catch (...) {
-            done = true;
-            shower.join();
-            throw;
-        }
-        done = true;
-        shower.join();
+        WorkRunner::Run(work);
     }
 
 private:

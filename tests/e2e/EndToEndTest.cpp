@@ -350,24 +350,14 @@ private slots:
         Scenario scenario;
         if (!scenario.network.SkipReason().empty())
             QSKIP(scenario.network.SkipReason().c_str());
-        const std::string program = scenario.config.folder.File("mallow-run");
-        fs::copy_file(MALLOW_RUN, program);
-        const std::string credentials = scenario.config.folder.File("credentials");
-        std::ofstream(credentials) << "username = root\npassword = " << Password << "\n";
-        fs::permissions(credentials, fs::perms::owner_read | fs::perms::owner_write);
-        const std::string output = scenario.config.folder.File("output.txt");
-        const std::string command = "MALLOW_SMB_CREDENTIALS='" + credentials + "' USER=root PASSWD='" +
-                                    Password + "' '" + program + "' > '" + output + "' 2>&1";
-        const int status = std::system(command.c_str());
-        std::ifstream in(output);
+        const std::string all = RunHeadless(scenario.config, "");
+        std::istringstream in(all);
         std::vector<std::string> lines;
         for (std::string line; std::getline(in, line);)
             lines.push_back(line);
-        std::string all;
-        for (const std::string& line : lines)
-            all += line + "\n";
-        QVERIFY(WIFEXITED(status));
-        QVERIFY2(WEXITSTATUS(status) == 1, all.c_str());
+        // The exit status first, then what the program printed.
+        QVERIFY2(!lines.empty() && lines[0] == "exit 1", all.c_str());
+        lines.erase(lines.begin());
         QVERIFY2(lines.size() == 6, all.c_str());
         QVERIFY2(lines[0].rfind("[1 of 5] OK " + scenario.paths[0] +
                                     ": users warned, users disconnected, compacted, backed up: ",
