@@ -192,7 +192,9 @@ CompactionOutcome CompactThroughSnapshot(sqlite3* db, const std::string& native,
 
         // The copy takes the database's write lock before it copies a page. Under it no other
         // program can commit: a counter that moved since the snapshot means one did in
-        // between, and the copy is abandoned before it changed anything.
+        // between, and the copy is abandoned before it changed anything. Waiting for that lock
+        // is part of writing back, not of the snapshot, which is done.
+        ReportPhase("Writing back", true);
         Backup backup(db, source.Get());
         if (!backup.Get())
             return {CompactionOutcome::Failed, sqlite3_extended_errcode(db), 0};
@@ -216,7 +218,6 @@ CompactionOutcome CompactThroughSnapshot(sqlite3* db, const std::string& native,
             check.join();
         };
         const int pages = sqlite3_backup_pagecount(backup.Get());
-        ReportPhase("Writing back", true);
         for (int copied = 0; rc == SQLITE_OK && copied < pages - 1;) {
             const int step = std::min(PagesPerStep, pages - 1 - copied);
             rc = sqlite3_backup_step(backup.Get(), step);

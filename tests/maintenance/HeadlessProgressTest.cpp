@@ -91,7 +91,7 @@ TEST(HeadlessProgress, ALineOnATerminalAndNothingThroughAPipe)
         EXPECT_NE(finished.output.find("[1 of 1] OK " + path), std::string::npos)
             << finished.output;
         const bool progressShown = finished.output.find("\r\033[K[1 of 1] ") != std::string::npos &&
-                                   finished.output.find(": Compacting") != std::string::npos;
+                                   finished.output.find(": Writing back") != std::string::npos;
         EXPECT_EQ(progressShown, onTerminal) << finished.output;
         if (!onTerminal) {
             EXPECT_EQ(finished.output.find('\r'), std::string::npos) << finished.output;
